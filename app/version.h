@@ -1,0 +1,23 @@
+#pragma once
+
+#include <string>
+
+#include "app/paths.h"
+#include "platform/file_system.h"
+
+namespace rariduze::ModuloUp {
+
+// The first field of app_dir + "versionZT.dat"; empty when the file is absent or unreadable.
+std::string ReadInstalledVersion(const std::string& app_dir = AppDir(),
+                                 FileSystem& files = FileSystem::Default());
+
+// The first field of folder + "ZTVersion" with blanks trimmed; empty when absent or unreadable.
+std::string ReadDownloadedVersion(const std::string& folder,
+                                  FileSystem& files = FileSystem::Default());
+
+// True when downloaded names a newer version than installed. Every part weighs as four
+// decimal digits; only as many parts as the installed version has are compared, and parts the
+// downloaded version lacks count as 0.
+bool IsNewerVersion(const std::string& installed, const std::string& downloaded);
+
+}  // namespace rariduze::ModuloUp

@@ -1,0 +1,44 @@
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+
+namespace rariduze {
+
+// A file open for writing at chosen positions; it is closed when destroyed.
+class WritableFile {
+ public:
+  virtual ~WritableFile() = default;
+  // Writes every byte at the current position; raises a RuntimeFailure when it cannot.
+  virtual void Write(const char* data, std::size_t size) = 0;
+  virtual void Seek(std::int64_t position) = 0;
+  virtual void Close() = 0;
+};
+
+// All file access of the program goes through this class, so that tests can put a double with
+// injected faults in its place.
+class FileSystem {
+ public:
+  virtual ~FileSystem() = default;
+
+  virtual bool Exists(const std::string& path) = 0;
+  // Length in bytes; nothing when the file is missing or cannot be examined.
+  virtual std::optional<std::int64_t> Length(const std::string& path) = 0;
+  // True when the file is gone afterwards.
+  virtual bool Remove(const std::string& path) = 0;
+  // At most max_bytes from the start of the file; nothing when it cannot be read.
+  virtual std::optional<std::string> ReadPrefix(const std::string& path, std::size_t max_bytes) = 0;
+  // Creates the file if missing (and empties it when truncate is set); raises a RuntimeFailure
+  // when it cannot be opened.
+  virtual std::unique_ptr<WritableFile> OpenForWriting(const std::string& path, bool truncate) = 0;
+  // Replaces the whole file so that readers see either the old or the new contents, never a
+  // part; raises a RuntimeFailure and leaves the old file when that cannot be done.
+  virtual void ReplaceContents(const std::string& path, const std::string& contents) = 0;
+
+  // The real file system of this machine.
+  static FileSystem& Default();
+};
+
+}  // namespace rariduze

@@ -1,0 +1,131 @@
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+#include <string>
+
+#include "platform/failure.h"
+#include "platform/file_system.h"
+
+namespace rariduze {
+namespace {
+
+RuntimeFailure FileFailure(const std::string& what, const std::string& path, int error) {
+  int number = (error == ENOENT || error == ENOTDIR) ? kFailurePathNotFound : 75;
+  return RuntimeFailure(number, what + " \"" + path + "\": " + std::strerror(error));
+}
+
+bool WriteAll(int fd, const char* data, std::size_t size) {
+  while (size > 0) {
+    ssize_t written = ::write(fd, data, size);
+    if (written < 0) {
+      if (errno == EINTR) continue;
+      return false;
+    }
+    data += written;
+    size -= static_cast<std::size_t>(written);
+  }
+  return true;
+}
+
+class PosixWritableFile : public WritableFile {
+ public:
+  PosixWritableFile(int fd, std::string path) : fd_(fd), path_(std::move(path)) {}
+  ~PosixWritableFile() override { Close(); }
+
+  void Write(const char* data, std::size_t size) override {
+    if (fd_ < 0) throw RuntimeFailure(52, "Bad file name or number");
+    if (!WriteAll(fd_, data, size)) throw FileFailure("Cannot write", path_, errno);
+  }
+  void Seek(std::int64_t position) override {
+    if (fd_ < 0) throw RuntimeFailure(52, "Bad file name or number");
+    if (::lseek(fd_, static_cast<off_t>(position), SEEK_SET) < 0) {
+      throw FileFailure("Cannot seek in", path_, errno);
+    }
+  }
+  void Close() override {
+    if (fd_ >= 0) ::close(fd_);
+    fd_ = -1;
+  }
+
+ private:
+  int fd_;
+  std::string path_;
+};
+
+class PosixFileSystem : public FileSystem {
+ public:
+  bool Exists(const std::string& path) override {
+    struct stat st {};
+    return !path.empty() && ::stat(path.c_str(), &st) == 0;
+  }
+
+  std::optional<std::int64_t> Length(const std::string& path) override {
+    struct stat st {};
+    if (path.empty() || ::stat(path.c_str(), &st) != 0 || S_ISDIR(st.st_mode)) return std::nullopt;
+    return static_cast<std::int64_t>(st.st_size);
+  }
+
+  bool Remove(const std::string& path) override {
+    if (path.empty()) return true;
+    return ::unlink(path.c_str()) == 0 || errno == ENOENT;
+  }
+
+  std::optional<std::string> ReadPrefix(const std::string& path, std::size_t max_bytes) override {
+    int fd = path.empty() ? -1 : ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return std::nullopt;
+    std::string contents;
+    char buffer[8192];
+    while (contents.size() < max_bytes) {
+      std::size_t want = std::min(sizeof buffer, max_bytes - contents.size());
+      ssize_t got = ::read(fd, buffer, want);
+      if (got < 0 && errno == EINTR) continue;
+      if (got < 0) {
+        ::close(fd);
+        return std::nullopt;
+      }
+      if (got == 0) break;
+      contents.append(buffer, static_cast<std::size_t>(got));
+    }
+    ::close(fd);
+    return contents;
+  }
+
+  std::unique_ptr<WritableFile> OpenForWriting(const std::string& path, bool truncate) override {
+    if (path.empty()) throw RuntimeFailure(kFailureFileNotFound, "Bad file name: the path is empty");
+    int flags = O_RDWR | O_CREAT | O_CLOEXEC | (truncate ? O_TRUNC : 0);
+    int fd = ::open(path.c_str(), flags, 0644);
+    if (fd < 0) throw FileFailure("Cannot open", path, errno);
+    return std::make_unique<PosixWritableFile>(fd, path);
+  }
+
+  void ReplaceContents(const std::string& path, const std::string& contents) override {
+    // Written beside the old file and renamed over it, so a crash or a full disk never
+    // leaves a half-written file under the real name.
+    std::string temp = path + ".tmp-XXXXXX";
+    int fd = ::mkstemp(temp.data());
+    if (fd < 0) throw FileFailure("Cannot create a file beside", path, errno);
+    struct stat old {};
+    mode_t mode = ::stat(path.c_str(), &old) == 0 ? (old.st_mode & 07777) : 0644;
+    bool ok = ::fchmod(fd, mode) == 0 && WriteAll(fd, contents.data(), contents.size()) &&
+              ::fsync(fd) == 0;
+    int error = errno;
+    ok = (::close(fd) == 0) && ok;
+    if (!ok || ::rename(temp.c_str(), path.c_str()) != 0) {
+      if (ok) error = errno;
+      ::unlink(temp.c_str());
+      throw FileFailure("Cannot write", path, error);
+    }
+  }
+};
+
+}  // namespace
+
+FileSystem& FileSystem::Default() {
+  static PosixFileSystem file_system;
+  return file_system;
+}
+
+}  // namespace rariduze

@@ -1,0 +1,81 @@
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+
+namespace rariduze {
+
+// An opaque handle of the internet operations; 0 means failure, and closing 0 is harmless.
+using InternetHandle = std::uintptr_t;
+
+// How a session reaches the network.
+enum class InternetAccess : int {
+  kPreconfigured = 0,  // the system's settings (http_proxy / https_proxy / no_proxy)
+  kDirect = 1,         // no proxy, even when the environment names one
+  kProxy = 3,          // the proxy named when the session is opened
+};
+
+inline constexpr std::int32_t kInvalidSetFilePointer = -1;
+inline constexpr std::uint32_t kMaxReadSize = 2048;
+inline constexpr std::uint16_t kDefaultHttpPort = 0;  // the service's default, 80
+inline constexpr std::uint16_t kDefaultHttpsPort = 443;
+
+// Flags of OpenRequest.
+inline constexpr std::uint32_t kRequestReload = 0x80000000u;  // always ask the server
+inline constexpr std::uint32_t kRequestSecure = 0x00800000u;  // TLS, certificate checked
+
+// Time limits of every transfer, in seconds: a dead or silent server ends in a failed open or
+// read, never in a hang.
+struct InternetLimits {
+  long connect_seconds = 20;  // to establish the connection (and the TLS handshake)
+  long stall_seconds = 30;    // no byte at all for this long ends the transfer
+};
+
+struct InternetOptions {
+  InternetLimits limits;
+  // A CA bundle to trust instead of the system's store (tests); empty = the system's store.
+  std::string ca_file;
+};
+
+// The internet operations the transfer control needs: a session, a GET whose body is pulled
+// in small reads, and a HEAD request whose raw headers and status are queried.
+class InternetApi {
+ public:
+  virtual ~InternetApi() = default;
+
+  // proxy is used with kProxy only ("server:port").
+  virtual InternetHandle OpenSession(const std::string& agent, InternetAccess access,
+                                     const std::string& proxy) = 0;
+  // Sends a GET for url and returns once the answer's headers have arrived; redirects are
+  // followed. An error status is no failure: its body is read like any other.
+  virtual InternetHandle OpenUrl(InternetHandle session, const std::string& url) = 0;
+  // On a just-opened URL handle: continue from byte distance. The new position, or
+  // kInvalidSetFilePointer.
+  virtual std::int32_t SetFilePointer(InternetHandle url, std::int32_t distance) = 0;
+  // Up to size bytes (at most kMaxReadSize); success with *read == 0 ends the body.
+  virtual bool ReadFile(InternetHandle url, char* buffer, std::uint32_t size,
+                        std::uint32_t* read) = 0;
+
+  // user and password are sent only when user is not empty. port 0 is the default HTTP port.
+  virtual InternetHandle Connect(InternetHandle session, const std::string& host,
+                                 std::uint16_t port, const std::string& user,
+                                 const std::string& password) = 0;
+  virtual InternetHandle OpenRequest(InternetHandle connection, const std::string& verb,
+                                     const std::string& path, const std::string& version,
+                                     std::uint32_t flags) = 0;
+  virtual void SendRequest(InternetHandle request) = 0;
+  // The final answer's status line and header lines, each ended by CR LF, an empty line, then
+  // a NUL. *length holds the buffer's size on entry and the text's length on success; fails
+  // when the block does not fit.
+  virtual bool QueryRawHeaders(InternetHandle request, char* buffer, std::uint32_t* length) = 0;
+  // The status code as decimal text followed by a NUL.
+  virtual bool QueryStatusCode(InternetHandle request, char* buffer, std::uint32_t* length) = 0;
+
+  virtual void CloseHandle(InternetHandle handle) = 0;
+};
+
+// The real internet operations of this machine.
+std::unique_ptr<InternetApi> CreateInternetApi(const InternetOptions& options = {});
+
+}  // namespace rariduze

@@ -1,0 +1,3 @@
+#include "platform/internet.h"
+
+// Placeholder until the libcurl backend lands.

@@ -1,0 +1,28 @@
+#pragma once
+
+#include <string>
+
+namespace rariduze {
+
+// How a program run to its end went.
+struct ProcessOutcome {
+  bool started = false;    // false: the program could not be started at all
+  int exit_status = -1;    // its exit status when it ended normally
+  int signal = 0;          // the signal that ended it, 0 when it exited normally
+  std::string error;       // why it could not be started
+  bool Succeeded() const { return started && signal == 0 && exit_status == 0; }
+};
+
+// Starts the program at path (no shell; the path alone is the program and its first argument),
+// inheriting the environment and the current directory, and waits without a time-out until it
+// has ended.
+ProcessOutcome RunProgramAndWait(const std::string& path);
+
+// Starts the program at path without waiting; it gets its own session, its standard streams
+// are detached, and it outlives this process. False when it could not be started.
+bool StartDetachedProgram(const std::string& path);
+
+// Ends this process at once: no further code of any window or object runs.
+[[noreturn]] void EndProcess(int exit_code);
+
+}  // namespace rariduze

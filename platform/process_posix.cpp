@@ -1,0 +1,3 @@
+#include "platform/process.h"
+
+// Placeholder until the process backend lands.

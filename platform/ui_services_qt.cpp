@@ -1,0 +1,33 @@
+#include "platform/ui_services_qt.h"
+
+#include <QApplication>
+#include <QMessageBox>
+#include <QString>
+
+namespace rariduze {
+
+void QtUiServices::Yield() { QApplication::processEvents(QEventLoop::AllEvents); }
+
+int QtUiServices::ShowMessageBox(const std::string& text, int style, const std::string& title) {
+  QMessageBox box(parent_);
+  box.setWindowTitle(QString::fromStdString(title));
+  // A lone carriage return separates sentences in some texts; show it as a line break.
+  box.setText(QString::fromStdString(text));
+  const int icon = style & 0xF0;
+  if (icon == 16) box.setIcon(QMessageBox::Critical);
+  else if (icon == 64) box.setIcon(QMessageBox::Information);
+  else box.setIcon(QMessageBox::NoIcon);
+  if ((style & 0x0F) == 4) {
+    box.setStandardButtons(QMessageBox::Yes | QMessageBox::No);
+    box.setDefaultButton(QMessageBox::Yes);
+  } else {
+    box.setStandardButtons(QMessageBox::Ok);
+  }
+  box.setModal(true);
+  const int answer = box.exec();
+  if (answer == QMessageBox::Yes) return kAnswerYes;
+  if (answer == QMessageBox::No) return kAnswerNo;
+  return kAnswerOk;
+}
+
+}  // namespace rariduze

@@ -1,0 +1,3 @@
+#include "platform/window_list.h"
+
+// Placeholder until the window enumeration backend lands.
