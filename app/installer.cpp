@@ -1,0 +1,41 @@
+#include "app/installer.h"
+
+#include "app/paths.h"
+#include "platform/window_list.h"
+
+namespace rariduze::ModuloUp {
+namespace {
+
+// The first max_characters characters of a UTF-8 text; a character is never split.
+std::string FirstCharacters(const std::string& text, std::size_t max_characters) {
+  std::size_t characters = 0;
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    bool continuation = (static_cast<unsigned char>(text[i]) & 0xC0) == 0x80;
+    if (!continuation && characters++ == max_characters) return text.substr(0, i);
+  }
+  return text;
+}
+
+}  // namespace
+
+bool AppRunning = false;
+
+ProcessOutcome RunAndWait(const std::string& command_line) {
+  return RunProgramAndWait(command_line);
+}
+
+bool CheckWindowTitle(const std::string& title) {
+  std::string searched = FirstCharacters(TrimAtNul(title), kMaxTitleCharacters);
+  if (searched.find(kServedAppTitleMark) != std::string::npos) AppRunning = true;
+  return true;
+}
+
+bool RestartServedApplication(const std::string& app_dir) {
+  EnumerateTopLevelWindows(CheckWindowTitle);
+  if (AppRunning) return false;
+  return StartDetachedProgram(app_dir + kServedAppFile);
+}
+
+bool RestartServedApplication() { return RestartServedApplication(AppDir()); }
+
+}  // namespace rariduze::ModuloUp

@@ -1,0 +1,118 @@
+#include "platform/window_list.h"
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include "tests/app/test_windows.h"
+#include "tests/support/xvfb_server.h"
+
+namespace rariduze {
+namespace {
+
+using ::testing::Contains;
+using ::testing::Not;
+using testing::ScopedDisplay;
+using testing::TestWindows;
+using ::testing::UnorderedElementsAre;
+using testing::XvfbServer;
+
+std::vector<std::string> AllTitles() {
+  std::vector<std::string> titles;
+  EnumerateTopLevelWindows([&](const std::string& title) {
+    titles.push_back(title);
+    return true;
+  });
+  return titles;
+}
+
+TEST(WindowListWithoutDesktop, VisitsNothing) {
+  {
+    ScopedDisplay none("");
+    EXPECT_TRUE(AllTitles().empty());
+  }
+  ScopedDisplay unreachable(":65000");
+  EXPECT_TRUE(AllTitles().empty());
+}
+
+class WindowListTest : public ::testing::Test {
+ protected:
+  static void SetUpTestSuite() { server_ = std::make_unique<XvfbServer>(); }
+  static void TearDownTestSuite() { server_.reset(); }
+
+  void SetUp() override {
+    ASSERT_TRUE(server_->running()) << server_->error();
+    display_ = std::make_unique<ScopedDisplay>(server_->display());
+    windows_ = std::make_unique<TestWindows>(server_->display());
+    ASSERT_TRUE(windows_->connected());
+  }
+  void TearDown() override {
+    windows_.reset();
+    display_.reset();
+  }
+
+  static std::unique_ptr<XvfbServer> server_;
+  std::unique_ptr<ScopedDisplay> display_;
+  std::unique_ptr<TestWindows> windows_;
+};
+
+std::unique_ptr<XvfbServer> WindowListTest::server_;
+
+TEST_F(WindowListTest, WithoutWindowManagerVisitsTheWindowsOnScreenWithTheirUtf8Titles) {
+  windows_->Create("Zentri Computer");
+  windows_->Create("Welcome to Zentri Computer 2024");
+  Window modern = windows_->Create("Latin-1 stand-in");
+  windows_->SetUtf8Title(modern,
+                         "Zentri Computer \xE2\x80\x94 \xCE\xA9\xCE\xBC\xCE\xAD\xCE\xB3\xCE\xB1");
+  windows_->Create("Caf\xE9 cr\xE8me");  // Latin-1 bytes, stored without _NET_WM_NAME
+  windows_->Create("");
+  windows_->Create("Zentri Computer helper", /*mapped=*/false);
+
+  EXPECT_THAT(
+      AllTitles(),
+      UnorderedElementsAre("Zentri Computer", "Welcome to Zentri Computer 2024",
+                           "Zentri Computer \xE2\x80\x94 \xCE\xA9\xCE\xBC\xCE\xAD\xCE\xB3\xCE\xB1",
+                           "Caf\xC3\xA9 cr\xC3\xA8me", ""));
+}
+
+TEST_F(WindowListTest, FindsTheApplicationWindowInsideAWindowManagerFrame) {
+  Window frame = windows_->Create("");
+  Window client = windows_->Create("Zentri Computer", /*mapped=*/true, frame);
+  windows_->SetWmState(client);
+
+  EXPECT_THAT(AllTitles(), UnorderedElementsAre("Zentri Computer"));
+}
+
+TEST_F(WindowListTest, FollowsTheWindowManagersClientListAndSurvivesVanishedWindows) {
+  Window listed = windows_->Create("Listed");
+  Window minimised = windows_->Create("Minimised", /*mapped=*/false);
+  windows_->Create("Not a client");
+  Window gone = windows_->Create("Gone");
+  windows_->Destroy(gone);
+  windows_->SetClientList({listed, gone, minimised});
+
+  std::vector<std::string> titles = AllTitles();
+  EXPECT_THAT(titles, Contains("Listed"));
+  EXPECT_THAT(titles, Contains("Minimised"));
+  EXPECT_THAT(titles, Not(Contains("Not a client")));
+  EXPECT_THAT(titles, Not(Contains("Gone")));
+}
+
+TEST_F(WindowListTest, StopsWhenTheVisitorSaysSo) {
+  windows_->Create("one");
+  windows_->Create("two");
+  windows_->Create("three");
+
+  int visits = 0;
+  EnumerateTopLevelWindows([&](const std::string&) {
+    ++visits;
+    return false;
+  });
+  EXPECT_EQ(visits, 1);
+}
+
+}  // namespace
+}  // namespace rariduze

@@ -1,0 +1,151 @@
+#include "settings/settings_file.h"
+
+#include <signal.h>
+#include <sys/resource.h>
+
+#include <filesystem>
+#include <string>
+
+#include <gtest/gtest.h>
+
+#include "platform/failure.h"
+#include "tests/support/test_dir.h"
+
+namespace rariduze {
+namespace {
+
+using testing::FileIsThere;
+using testing::ReadFile;
+using testing::TestDir;
+using testing::WriteFile;
+
+class SettingsFileTest : public ::testing::Test {
+ protected:
+  ConnectionSettings Read(const std::string& contents) {
+    WriteFile(path_, contents);
+    return ReadSettings(files_, path_);
+  }
+
+  TestDir dir_{"settings"};
+  std::string path_ = SettingsFilePath(dir_.path() + "/");
+  FileSystem& files_ = FileSystem::Default();
+};
+
+TEST_F(SettingsFileTest, ReadsAddressPortAndLanFlag) {
+  ConnectionSettings settings = Read("10.0.0.1:8080\r\n1\r\n");
+  EXPECT_EQ(settings.proxy, "10.0.0.1:8080");
+  EXPECT_EQ(settings.lan_flag, "1");
+  EXPECT_TRUE(settings.HasProxy());
+  EXPECT_TRUE(settings.UsesLan());
+
+  settings = Read("  \"proxy.example, inc:3128\"\r\n0\r\n");
+  EXPECT_EQ(settings.proxy, "proxy.example, inc:3128");
+  EXPECT_EQ(settings.lan_flag, "0");
+  EXPECT_FALSE(settings.UsesLan());
+}
+
+TEST_F(SettingsFileTest, AFileThatEndsEarlyLeavesTheRestEmpty) {
+  ConnectionSettings empty = Read("");
+  EXPECT_EQ(empty.proxy, "");
+  EXPECT_EQ(empty.lan_flag, "");
+  EXPECT_FALSE(empty.HasProxy());
+  EXPECT_TRUE(empty.UsesLan());
+
+  ConnectionSettings one_line = Read("10.0.0.1:8080\r\n");
+  EXPECT_EQ(one_line.proxy, "10.0.0.1:8080");
+  EXPECT_EQ(one_line.lan_flag, "");
+  EXPECT_TRUE(one_line.UsesLan());
+}
+
+TEST_F(SettingsFileTest, OnlyAFlagOfExactlyZeroAsksForDialUp) {
+  EXPECT_FALSE(Read(":\r\n0\r\n").UsesLan());
+  EXPECT_TRUE(Read(":\r\n00\r\n").UsesLan());
+  EXPECT_TRUE(Read(":\r\n 1\r\n").UsesLan());
+}
+
+TEST_F(SettingsFileTest, AColonAloneOrABlankEntrySetsNoProxy) {
+  EXPECT_FALSE(Read(":\r\n1\r\n").HasProxy());
+  EXPECT_FALSE(Read("\"   \"\r\n1\r\n").HasProxy());
+  EXPECT_TRUE(Read("proxy\r\n1\r\n").HasProxy());
+}
+
+TEST_F(SettingsFileTest, AMissingFileIsReportedAndCreatedEmptyOnRequest) {
+  try {
+    ReadSettings(files_, path_);
+    ADD_FAILURE() << "no failure raised";
+  } catch (const RuntimeFailure& failure) {
+    EXPECT_EQ(failure.number(), kFailureFileNotFound);
+  }
+
+  CreateSettingsFileIfMissing(files_, path_);
+  ASSERT_TRUE(FileIsThere(path_));
+  EXPECT_EQ(ReadFile(path_), "");
+
+  WriteFile(path_, ":\r\n0\r\n");
+  CreateSettingsFileIfMissing(files_, path_);
+  EXPECT_EQ(ReadFile(path_), ":\r\n0\r\n");
+}
+
+TEST_F(SettingsFileTest, WritesTheTwoLinesByteForByte) {
+  WriteFile(path_, "");
+  EXPECT_TRUE(WriteSettingsIfPresent(files_, path_, "10.0.0.1", "8080", true));
+  EXPECT_EQ(ReadFile(path_), "10.0.0.1:8080\r\n1\r\n");
+
+  EXPECT_TRUE(WriteSettingsIfPresent(files_, path_, "", "", false));
+  EXPECT_EQ(ReadFile(path_), ":\r\n0\r\n");
+}
+
+TEST_F(SettingsFileTest, DoesNotRecreateAMissingFile) {
+  EXPECT_FALSE(WriteSettingsIfPresent(files_, path_, "10.0.0.1", "8080", true));
+  EXPECT_FALSE(FileIsThere(path_));
+}
+
+TEST_F(SettingsFileTest, TypedTextCannotBreakTheFileApart) {
+  WriteFile(path_, "");
+  // A line break would forge a second line, a comma would end the entry early and shift the
+  // rest into the LAN flag, a double quote would swallow the flag.
+  ASSERT_TRUE(WriteSettingsIfPresent(files_, path_, "evil\r\n0", "80", true));
+  EXPECT_EQ(ReadSettings(files_, path_).proxy, "evil0:80");
+  EXPECT_TRUE(ReadSettings(files_, path_).UsesLan());
+
+  ASSERT_TRUE(WriteSettingsIfPresent(files_, path_, "a,b", "80", true));
+  EXPECT_EQ(ReadSettings(files_, path_).proxy, "a,b:80");
+  EXPECT_EQ(ReadSettings(files_, path_).lan_flag, "1");
+
+  ASSERT_TRUE(WriteSettingsIfPresent(files_, path_, "\"quoted", "80", false));
+  EXPECT_EQ(ReadSettings(files_, path_).proxy, "quoted:80");
+  EXPECT_EQ(ReadSettings(files_, path_).lan_flag, "0");
+}
+
+// A file size limit makes the write fail half-way, as a full disk would.
+TEST_F(SettingsFileTest, AFailedWriteLeavesTheOldFileWhole) {
+  const std::string old_contents = "10.0.0.1:8080\r\n1\r\n";
+  WriteFile(path_, old_contents);
+  rlimit saved{};
+  ::getrlimit(RLIMIT_FSIZE, &saved);
+  rlimit tiny = saved;
+  tiny.rlim_cur = 4;
+  auto* old_handler = ::signal(SIGXFSZ, SIG_IGN);
+  ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &tiny), 0);
+
+  bool raised = false;
+  try {
+    WriteSettingsIfPresent(files_, path_, "192.168.100.200", "3128", false);
+  } catch (const RuntimeFailure&) {
+    raised = true;
+  }
+
+  ::setrlimit(RLIMIT_FSIZE, &saved);
+  ::signal(SIGXFSZ, old_handler);
+  EXPECT_TRUE(raised);
+  EXPECT_EQ(ReadFile(path_), old_contents);
+  int entries = 0;
+  for (const auto& entry : std::filesystem::directory_iterator(dir_.path())) {
+    (void)entry;
+    ++entries;
+  }
+  EXPECT_EQ(entries, 1) << "a half-written file was left beside the settings";
+}
+
+}  // namespace
+}  // namespace rariduze
