@@ -11,8 +11,10 @@ void QtUiServices::Yield() { QApplication::processEvents(QEventLoop::AllEvents);
 int QtUiServices::ShowMessageBox(const std::string& text, int style, const std::string& title) {
   QMessageBox box(parent_);
   box.setWindowTitle(QString::fromStdString(title));
-  // A lone carriage return separates sentences in some texts; show it as a line break.
-  box.setText(QString::fromStdString(text));
+  // Some texts part their sentences with a lone carriage return; show it as a line break.
+  QString shown = QString::fromStdString(text);
+  shown.replace("\r\n", "\n").replace('\r', '\n');
+  box.setText(shown);
   const int icon = style & 0xF0;
   if (icon == 16) box.setIcon(QMessageBox::Critical);
   else if (icon == 64) box.setIcon(QMessageBox::Information);

@@ -1,0 +1,196 @@
+// The proxy dialog under Qt's offscreen platform, with a real settings file.
+#include "settings/proxy_dialog.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QClipboard>
+#include <QDir>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+#include "tests/support/test_dir.h"
+
+namespace rariduze {
+namespace {
+
+class RecordingUi : public UiServices {
+ public:
+  std::vector<std::string> boxes;
+  void Yield() override {}
+
+ protected:
+  int ShowMessageBox(const std::string& text, int, const std::string&) override {
+    boxes.push_back(text);
+    return kAnswerOk;
+  }
+};
+
+class RecordingTarget : public ProxySettingsTarget {
+ public:
+  int applied = 0;
+  std::string server;
+  std::int16_t port = -1;
+  std::optional<bool> usa_lan;
+  void ApplyProxy(const std::string& s, std::int16_t p) override {
+    ++applied;
+    server = s;
+    port = p;
+  }
+  void SetUsaLan(bool value) override { usa_lan = value; }
+};
+
+class ProxyDialogTest : public ::testing::Test {
+ protected:
+  testing::TestDir app{"proxy-dialog"};
+  RecordingUi ui;
+  RecordingTarget target;
+
+  std::string SettingsPath() const { return app.File("proxy"); }
+  std::unique_ptr<frmProxy> Open() {
+    auto dialog =
+        std::make_unique<frmProxy>(app.path() + "/", FileSystem::Default(), ui, target);
+    dialog->show();
+    return dialog;
+  }
+};
+
+TEST_F(ProxyDialogTest, ShowsTheStoredSettingsAndOkWritesThemBackUnchanged) {
+  testing::WriteFile(SettingsPath(), "10.0.0.1:8080\r\n1\r\n");
+  auto dialog = Open();
+  EXPECT_EQ(dialog->windowTitle().toStdString(), "Set proxy options");
+  EXPECT_EQ(dialog->txtAddress()->text().toStdString(), "10.0.0.1");
+  EXPECT_EQ(dialog->txtPort()->text().toStdString(), "8080");
+  EXPECT_TRUE(dialog->chkLAN()->isChecked());
+  dialog->cmdOk()->click();
+  EXPECT_FALSE(dialog->isVisible());
+  EXPECT_EQ(testing::ReadFile(SettingsPath()), "10.0.0.1:8080\r\n1\r\n");
+  EXPECT_EQ(target.applied, 1);
+  EXPECT_EQ(target.server, "10.0.0.1");
+  EXPECT_EQ(target.port, 8080);
+  EXPECT_EQ(target.usa_lan, true);
+  EXPECT_TRUE(ui.boxes.empty());
+}
+
+TEST_F(ProxyDialogTest, LoadingOddFiles) {
+  struct Case {
+    const char* contents;
+    const char* address;
+    const char* port;
+    bool checked;
+    std::vector<std::string> boxes;
+  };
+  const Case cases[] = {
+      {"", "", "", false, {}},
+      {"host:81\r\n", "host", "81", false, {}},
+      {"proxyhost\r\n1\r\n", "proxyhost", "", true, {"9 Subscript out of range"}},
+      {"a:1:2\r\n2\r\n", "a", "1", true, {}},
+      {"a:1\r\n00\r\n", "a", "1", false, {}},
+      {"a:1\r\nyes\r\n", "a", "1", false, {"13 Type mismatch"}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.contents);
+    testing::WriteFile(SettingsPath(), c.contents);
+    ui.boxes.clear();
+    auto dialog = Open();
+    EXPECT_EQ(dialog->txtAddress()->text().toStdString(), c.address);
+    EXPECT_EQ(dialog->txtPort()->text().toStdString(), c.port);
+    EXPECT_EQ(dialog->chkLAN()->isChecked(), c.checked);
+    EXPECT_EQ(ui.boxes, c.boxes);
+  }
+}
+
+TEST_F(ProxyDialogTest, EmptyFileAndNothingTypedWritesAColonAndZero) {
+  testing::WriteFile(SettingsPath(), "");
+  auto dialog = Open();
+  dialog->cmdOk()->click();
+  EXPECT_EQ(testing::ReadFile(SettingsPath()), ":\r\n0\r\n");
+  EXPECT_EQ(target.port, 0);
+  EXPECT_EQ(target.usa_lan, false);
+}
+
+TEST_F(ProxyDialogTest, FlagTwoIsCheckedAndWrittenBackAsOne) {
+  testing::WriteFile(SettingsPath(), "h:1\r\n2\r\n");
+  auto dialog = Open();
+  dialog->cmdOk()->click();
+  EXPECT_EQ(testing::ReadFile(SettingsPath()), "h:1\r\n1\r\n");
+}
+
+TEST_F(ProxyDialogTest, PortBoxTakesDigitsOnlyTypedOrPasted) {
+  testing::WriteFile(SettingsPath(), "");
+  auto dialog = Open();
+  QLineEdit* port = dialog->txtPort();
+  port->setFocus();
+  QTest::keyClicks(port, "8a0-8 0");
+  EXPECT_EQ(port->text().toStdString(), "8080");
+  QTest::keyClick(port, Qt::Key_Backspace);
+  EXPECT_EQ(port->text().toStdString(), "808");
+  QApplication::clipboard()->setText("12x");
+  port->paste();
+  EXPECT_EQ(port->text().toStdString(), "808");
+  QApplication::clipboard()->setText("1");
+  port->paste();
+  EXPECT_EQ(port->text().toStdString(), "8081");
+}
+
+TEST_F(ProxyDialogTest, CloseBoxSavesAndAppliesLikeOk) {
+  testing::WriteFile(SettingsPath(), "");
+  auto dialog = Open();
+  dialog->txtAddress()->setText("proxy.test");
+  dialog->txtPort()->setText("3128");
+  dialog->chkLAN()->setChecked(true);
+  dialog->close();
+  EXPECT_EQ(testing::ReadFile(SettingsPath()), "proxy.test:3128\r\n1\r\n");
+  EXPECT_EQ(target.applied, 1);
+  EXPECT_EQ(target.port, 3128);
+}
+
+TEST_F(ProxyDialogTest, EscapeDoesNotCloseTheDialog) {
+  testing::WriteFile(SettingsPath(), "");
+  auto dialog = Open();
+  QTest::keyClick(dialog.get(), Qt::Key_Escape);
+  EXPECT_TRUE(dialog->isVisible());
+  EXPECT_EQ(target.applied, 0);
+}
+
+TEST_F(ProxyDialogTest, MissingFileIsNotCreatedButTheSettingsStillApply) {
+  auto dialog = Open();
+  dialog->txtAddress()->setText("h");
+  dialog->cmdOk()->click();
+  EXPECT_FALSE(testing::FileIsThere(SettingsPath()));
+  EXPECT_EQ(target.server, "h");
+}
+
+TEST_F(ProxyDialogTest, PortAboveTheRangeIsRefusedAndNothingIsSaved) {
+  testing::WriteFile(SettingsPath(), "h:1\r\n1\r\n");
+  auto dialog = Open();
+  dialog->txtPort()->setText("40000");
+  dialog->cmdOk()->click();
+  EXPECT_TRUE(dialog->isVisible());
+  ASSERT_EQ(ui.boxes.size(), 1u);
+  EXPECT_NE(ui.boxes[0].find("32767"), std::string::npos);
+  EXPECT_EQ(testing::ReadFile(SettingsPath()), "h:1\r\n1\r\n");
+  EXPECT_EQ(target.applied, 0);
+  dialog->txtPort()->setText("32767");
+  dialog->cmdOk()->click();
+  EXPECT_EQ(target.port, 32767);
+}
+
+TEST_F(ProxyDialogTest, PictureForAPersonToLookAt) {
+  testing::WriteFile(SettingsPath(), "10.0.0.1:8080\r\n1\r\n");
+  auto dialog = Open();
+  QDir().mkpath(RARIDUZE_TEST_ARTIFACTS_DIR "/main-window");
+  EXPECT_TRUE(dialog->grab().save(RARIDUZE_TEST_ARTIFACTS_DIR "/main-window/proxy-dialog.png"));
+}
+
+}  // namespace
+}  // namespace rariduze
+
+int main(int argc, char** argv) {
+  qputenv("QT_QPA_PLATFORM", "offscreen");
+  QApplication app(argc, argv);
+  ::testing::InitGoogleTest(&argc, argv);
+  return RUN_ALL_TESTS();
+}
