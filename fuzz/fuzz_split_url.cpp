@@ -12,8 +12,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   std::string path;
   rariduze::ModuloUp::SplitUrl(host, path);
   std::string rest = url;
-  if (rest.starts_with("http://")) rest.erase(0, 7);
-  else if (rest.starts_with("https://")) rest.erase(0, 8);
+  if (rest.starts_with("http://"))
+    rest.erase(0, 7);
+  else if (rest.starts_with("https://"))
+    rest.erase(0, 8);
   if (host + path != rest) __builtin_trap();
   if (host.find('/') != std::string::npos) __builtin_trap();
   rariduze::ModuloUp::TrimAtNul(url);
