@@ -1,0 +1,61 @@
+#include "unzip/library/listing.h"
+
+#include <algorithm>
+#include <ctime>
+
+namespace rariduze::unziplib {
+namespace {
+
+char KindLetter(EntryKind kind) {
+  switch (kind) {
+    case EntryKind::kFolder:
+      return 'd';
+    case EntryKind::kSymlink:
+      return 'l';
+    case EntryKind::kFile:
+      break;
+  }
+  return '-';
+}
+
+}  // namespace
+
+std::int32_t PackedPercent(std::uint64_t size, std::uint64_t packed_size) {
+  if (size == 0) return 0;
+  // The callback carries the value in 16 bits; hostile sizes are clamped, not wrapped.
+  long double percent = (static_cast<long double>(packed_size) * 100.0L) / size + 0.5L;
+  return static_cast<std::int32_t>(std::min<long double>(percent, 32767.0L));
+}
+
+bool ListArchive(const Archive& archive, const Host& host) {
+  bool complete = true;
+  for (std::uint64_t i = 0; i < archive.EntryCount(); ++i) {
+    ArchiveEntry entry;
+    std::string error;
+    if (!archive.Entry(i, &entry, &error)) {
+      host.Complain("error: entry " + std::to_string(i + 1) + " cannot be read: " + error);
+      complete = false;
+      continue;
+    }
+    std::tm local{};
+    localtime_r(&entry.modified, &local);
+    ListedEntry listed;
+    listed.size = static_cast<std::uint32_t>(entry.size);
+    listed.packed_size = static_cast<std::uint32_t>(entry.packed_size);
+    listed.factor = PackedPercent(entry.size, entry.packed_size);
+    listed.month = local.tm_mon + 1;
+    listed.day = local.tm_mday;
+    listed.year = local.tm_year + 1900;
+    listed.hour = local.tm_hour;
+    listed.minute = local.tm_min;
+    listed.kind = KindLetter(entry.kind);
+    listed.path = entry.name;
+    listed.method = MethodName(entry.method);
+    listed.crc = entry.crc;
+    listed.encrypted = entry.encrypted;
+    host.List(listed);
+  }
+  return complete;
+}
+
+}  // namespace rariduze::unziplib
