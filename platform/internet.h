@@ -26,7 +26,8 @@ inline constexpr std::uint32_t kRequestReload = 0x80000000u;  // always ask the 
 inline constexpr std::uint32_t kRequestSecure = 0x00800000u;  // TLS, certificate checked
 
 // Time limits of every transfer, in seconds: a dead or silent server ends in a failed open or
-// read, never in a hang.
+// read, never in a hang. These defaults are the updater's; tests pass shorter ones. The stall
+// clock runs only while a caller waits for bytes, so a slow reader is never cut off.
 struct InternetLimits {
   long connect_seconds = 20;  // to establish the connection (and the TLS handshake)
   long stall_seconds = 30;    // no byte at all for this long ends the transfer
@@ -50,20 +51,27 @@ class InternetApi {
   // Sends a GET for url and returns once the answer's headers have arrived; redirects are
   // followed. An error status is no failure: its body is read like any other.
   virtual InternetHandle OpenUrl(InternetHandle session, const std::string& url) = 0;
-  // On a just-opened URL handle: continue from byte distance. The new position, or
-  // kInvalidSetFilePointer.
+  // Moves the read position by distance from the current one by asking the server again from
+  // there (a Range request); a server that ignores ranges has the skipped bytes passed over
+  // here. The new position, or kInvalidSetFilePointer (416, another error status, a range that
+  // starts elsewhere, a body shorter than the position, no answer).
   virtual std::int32_t SetFilePointer(InternetHandle url, std::int32_t distance) = 0;
-  // Up to size bytes (at most kMaxReadSize); success with *read == 0 ends the body.
+  // Fills buffer with size bytes, fewer only where the body ends or fails; success with
+  // *read == 0 ends the body. Bytes that arrived before a failure are handed out first and the
+  // failure shows on the next read. What is held between reads is bounded (about 1.5 MiB).
   virtual bool ReadFile(InternetHandle url, char* buffer, std::uint32_t size,
                         std::uint32_t* read) = 0;
 
-  // user and password are sent only when user is not empty. port 0 is the default HTTP port.
+  // user and password are sent only when user is not empty. port 0 is the scheme's default;
+  // a host text "name:port" names its own port, which wins.
   virtual InternetHandle Connect(InternetHandle session, const std::string& host,
                                  std::uint16_t port, const std::string& user,
                                  const std::string& password) = 0;
+  // flags: kRequestReload, kRequestSecure (https). version "HTTP/1.0" or "HTTP/1.1".
   virtual InternetHandle OpenRequest(InternetHandle connection, const std::string& verb,
                                      const std::string& path, const std::string& version,
                                      std::uint32_t flags) = 0;
+  // Runs the request to its end; redirects are followed.
   virtual void SendRequest(InternetHandle request) = 0;
   // The final answer's status line and header lines, each ended by CR LF, an empty line, then
   // a NUL. *length holds the buffer's size on entry and the text's length on success; fails

@@ -1,0 +1,78 @@
+#include "tests/support/nginx_server.h"
+
+#include <unistd.h>
+
+#include <filesystem>
+#include <stdexcept>
+
+namespace rariduze::testing {
+
+NginxServer::NginxServer(NginxOptions options) : options_(std::move(options)) {
+  std::filesystem::create_directories(dir_.File("temp"));
+  std::string errors;
+  // The port is free when picked but may be taken before nginx binds it: try a few.
+  for (int attempt = 0; attempt < 5; ++attempt) {
+    port_ = FreeLoopbackPort();
+    std::string config = WriteConfig();
+    process_ = std::make_unique<ChildProcess>(
+        std::vector<std::string>{"nginx", "-p", dir_.path() + "/", "-c", config, "-e",
+                                 dir_.File("startup.log")},
+        dir_.File("stdout.log"), dir_.File("stderr.log"));
+    if (process_->started() && WaitUntilListening(port_, *process_) && process_->Running()) {
+      return;
+    }
+    process_->Stop();
+    errors = ReadFile(dir_.File("startup.log")) + ReadFile(dir_.File("stderr.log")) + ErrorLog();
+  }
+  throw std::runtime_error("nginx did not start: " + errors);
+}
+
+NginxServer::NginxServer(const std::string& root)
+    : NginxServer([&] {
+        NginxOptions options;
+        options.root = root;
+        return options;
+      }()) {}
+
+NginxServer::~NginxServer() {
+  if (process_) process_->Stop();
+}
+
+std::string NginxServer::Url(const std::string& path) const {
+  return options_.scheme + "://127.0.0.1:" + std::to_string(port_) + path;
+}
+
+std::string NginxServer::AccessLog() const { return ReadFile(dir_.File("access.log")); }
+std::string NginxServer::ErrorLog() const { return ReadFile(dir_.File("error.log")); }
+
+std::string NginxServer::WriteConfig() const {
+  const std::string temp = dir_.File("temp");
+  std::string config;
+  // One process in the foreground: nothing to orphan when the test ends it.
+  config += "daemon off;\nmaster_process off;\nworker_processes 1;\n";
+  // As root, nginx would otherwise serve through an unprivileged user that cannot read here.
+  if (::geteuid() == 0) config += "user root;\n";
+  config += "pid " + dir_.File("nginx.pid") + ";\n";
+  config += "error_log " + dir_.File("error.log") + " info;\n";
+  config += "events { worker_connections 64; }\n";
+  config += "http {\n";
+  config += "  log_format ranged '$request $status $body_bytes_sent range=\"$http_range\"';\n";
+  config += "  access_log " + dir_.File("access.log") + " ranged;\n";
+  for (const char* kind : {"client_body", "proxy", "fastcgi", "uwsgi", "scgi"}) {
+    config += std::string("  ") + kind + "_temp_path " + temp + "/" + kind + ";\n";
+  }
+  config += "  default_type application/octet-stream;\n";
+  config += "  sendfile on;\n";
+  config += options_.http_config + "\n";
+  config += "  server {\n";
+  config +=
+      "    listen 127.0.0.1:" + std::to_string(port_) + " " + options_.listen_parameters + ";\n";
+  config += "    root " + options_.root + ";\n";
+  config += options_.server_config + "\n";
+  config += "  }\n}\n";
+  std::string path = dir_.File("nginx.conf");
+  WriteFile(path, config);
+  return path;
+}
+
+}  // namespace rariduze::testing

@@ -1,0 +1,321 @@
+#include <unistd.h>
+
+#include <climits>
+#include <filesystem>
+
+#include "platform/failure.h"
+#include "tests/support/loopback_responder.h"
+#include "tests/support/nginx_server.h"
+#include "tests/support/tinyproxy_server.h"
+#include "tests/transfer/internet_file_fixture.h"
+
+namespace rariduze::testing {
+namespace {
+
+// A name whose 70-character label no resolver accepts: the lookup fails on this machine
+// without a query leaving it.
+const std::string kUnknownHost = "http://" + std::string(70, 'a') + ".invalid/versionZT.dat";
+
+class InternetFileDownloadTest : public InternetFileTest {
+ protected:
+  InternetFileDownloadTest() : small_(Pattern(5000, 1)), large_(Pattern(10000, 2)) {
+    WriteFile(www_.File("small.bin"), small_);
+    WriteFile(www_.File("large.bin"), large_);
+    WriteFile(www_.File("empty.bin"), "");
+    nginx_ = std::make_unique<NginxServer>(www_.path());
+  }
+
+  void Fetch(const std::string& name, const std::string& local) {
+    Download(nginx_->Url("/" + name), local);
+  }
+  bool NothingLeftOpen() const {
+    return internet_.open_sessions() == 0 && internet_.open_other_handles() == 0;
+  }
+
+  TestDir www_{"www"};
+  std::string small_;
+  std::string large_;
+  std::unique_ptr<NginxServer> nginx_;
+};
+
+TEST_F(InternetFileDownloadTest, ChunksOf2048GiveOneProgressEachThenTheEmptyReadAndComplete) {
+  // The first run asks the server about the file itself, before the first event.
+  bool informed = false;
+  events_.on_event = [&](const std::string&) {
+    if (!informed) {
+      informed = true;
+      EXPECT_TRUE(file_.FileExists());
+      EXPECT_EQ(file_.FileSize(), 5000);
+      EXPECT_NE(file_.LastModified(), "Not Available");
+    }
+  };
+  Fetch("small.bin", dir_.File("got.bin"));
+  EXPECT_EQ(events_.lines, Lines({"progress 2048", "progress 4096", "progress 5000",
+                                  "progress 5000", "complete"}));
+  EXPECT_TRUE(ReadFile(dir_.File("got.bin")) == small_);
+  EXPECT_TRUE(NothingLeftOpen());
+}
+
+TEST_F(InternetFileDownloadTest, EmptyBodyCreatesAnEmptyFile) {
+  Fetch("empty.bin", dir_.File("got.bin"));
+  EXPECT_EQ(events_.lines, Lines({"progress 0", "complete"}));
+  EXPECT_TRUE(FileIsThere(dir_.File("got.bin")));
+  EXPECT_EQ(ReadFile(dir_.File("got.bin")), "");
+}
+
+TEST_F(InternetFileDownloadTest, ARunFromTheFirstByteLeavesNothingOfAnOlderLongerFile) {
+  WriteFile(dir_.File("got.bin"), std::string(9000, 'x'));
+  Fetch("small.bin", dir_.File("got.bin"));
+  EXPECT_EQ(events_.lines.back(), "complete");
+  EXPECT_TRUE(ReadFile(dir_.File("got.bin")) == small_);
+}
+
+TEST_F(InternetFileDownloadTest, ResumeAsksForTheRestAndAppends) {
+  WriteFile(dir_.File("got.bin"), large_.substr(0, 3000));
+  file_.SetUrl(nginx_->Url("/large.bin"));
+  file_.SetLocalFile(dir_.File("got.bin"));
+  file_.ResumeDownload();
+  ASSERT_FALSE(events_.lines.empty());
+  EXPECT_EQ(events_.lines.front(), "progress 5048");
+  EXPECT_EQ(events_.lines.back(), "complete");
+  EXPECT_TRUE(ReadFile(dir_.File("got.bin")) == large_);
+  EXPECT_NE(nginx_->AccessLog().find("GET /large.bin HTTP/1.1 206 7000 range=\"bytes=3000-\""),
+            std::string::npos)
+      << nginx_->AccessLog();
+  EXPECT_TRUE(NothingLeftOpen());
+}
+
+TEST_F(InternetFileDownloadTest, ResumeOfACompleteFileCannotSetThePositionAndLeavesTheFile) {
+  WriteFile(dir_.File("got.bin"), small_);
+  file_.SetUrl(nginx_->Url("/small.bin"));
+  file_.SetLocalFile(dir_.File("got.bin"));
+  file_.ResumeDownload();
+  EXPECT_EQ(events_.lines, Lines({"error Error, while setting position"}));
+  EXPECT_TRUE(ReadFile(dir_.File("got.bin")) == small_);
+  EXPECT_TRUE(NothingLeftOpen());
+}
+
+TEST_F(InternetFileDownloadTest, ResumeWithoutALocalFileDownloadsEverything) {
+  file_.SetUrl(nginx_->Url("/small.bin"));
+  file_.SetLocalFile(dir_.File("got.bin"));
+  file_.ResumeDownload();
+  EXPECT_EQ(events_.lines.front(), "progress 2048");
+  EXPECT_TRUE(ReadFile(dir_.File("got.bin")) == small_);
+}
+
+TEST_F(InternetFileDownloadTest, StartAfterAResumeBeginsAgainAtZero) {
+  WriteFile(dir_.File("got.bin"), std::string(3000, 'j'));
+  file_.SetUrl(nginx_->Url("/large.bin"));
+  file_.SetLocalFile(dir_.File("got.bin"));
+  file_.ResumeDownload();
+  EXPECT_TRUE(ReadFile(dir_.File("got.bin")) == std::string(3000, 'j') + large_.substr(3000));
+  events_.lines.clear();
+  file_.StartDownload();
+  EXPECT_EQ(events_.lines.front(), "progress 2048");
+  EXPECT_TRUE(ReadFile(dir_.File("got.bin")) == large_);
+}
+
+TEST_F(InternetFileDownloadTest, CancelDuringTheConnectionStepsStillTakesTheFirstChunk) {
+  // The second yield comes after the session is opened, before the URL is.
+  ui_.on_yield = [&](int yield) {
+    if (yield == 2) file_.CancelDownload();
+  };
+  Fetch("large.bin", dir_.File("got.bin"));
+  EXPECT_EQ(events_.lines, Lines({"progress 2048", "cancelled 2048"}));
+  EXPECT_TRUE(ReadFile(dir_.File("got.bin")) == large_.substr(0, 2048));
+  EXPECT_TRUE(NothingLeftOpen());
+}
+
+TEST_F(InternetFileDownloadTest, CancelFromAProgressHandlerStopsAfterThatChunk) {
+  events_.on_event = [&](const std::string& line) {
+    if (line == "progress 4096") file_.CancelDownload();
+  };
+  Fetch("large.bin", dir_.File("got.bin"));
+  EXPECT_EQ(events_.lines, Lines({"progress 2048", "progress 4096", "cancelled 4096"}));
+  EXPECT_TRUE(ReadFile(dir_.File("got.bin")) == large_.substr(0, 4096));
+  EXPECT_TRUE(NothingLeftOpen());
+}
+
+TEST_F(InternetFileDownloadTest, CancelWhileIdleDoesNotTouchTheNextRun) {
+  file_.CancelDownload();
+  Fetch("small.bin", dir_.File("got.bin"));
+  EXPECT_EQ(events_.lines.back(), "complete");
+  EXPECT_TRUE(ReadFile(dir_.File("got.bin")) == small_);
+}
+
+TEST_F(InternetFileDownloadTest, CompleteHandlerCanStartTheNextDownload) {
+  events_.on_event = [&](const std::string& line) {
+    if (line == "complete" && file_.Url().ends_with("/small.bin")) {
+      Fetch("large.bin", dir_.File("second.bin"));
+    }
+  };
+  Fetch("small.bin", dir_.File("first.bin"));
+  EXPECT_EQ(std::count(events_.lines.begin(), events_.lines.end(), "complete"), 2);
+  EXPECT_EQ(events_.lines.back(), "complete");
+  EXPECT_TRUE(ReadFile(dir_.File("first.bin")) == small_);
+  EXPECT_TRUE(ReadFile(dir_.File("second.bin")) == large_);
+  EXPECT_TRUE(NothingLeftOpen());
+}
+
+TEST_F(InternetFileDownloadTest, ALocalFileThatCannotBeOpenedIsRaisedWithTheConnectionClosed) {
+  for (const std::string& local : {dir_.File("no-such-folder/got.bin"), std::string()}) {
+    SCOPED_TRACE(local);
+    file_.SetUrl(nginx_->Url("/small.bin"));
+    file_.SetLocalFile(local);
+    EXPECT_THROW(file_.StartDownload(), RuntimeFailure);
+    EXPECT_TRUE(events_.lines.empty());
+    EXPECT_TRUE(NothingLeftOpen());
+    // A resume drops the same failure.
+    EXPECT_NO_THROW(file_.ResumeDownload());
+    EXPECT_TRUE(events_.lines.empty());
+    EXPECT_TRUE(NothingLeftOpen());
+  }
+  EXPECT_FALSE(FileIsThere(dir_.File("no-such-folder")));
+}
+
+TEST_F(InternetFileDownloadTest, AnAddressThatCannotBeOpenedKeepsTheSessionForTheNextRun) {
+  Download(kUnknownHost, dir_.File("got.bin"));
+  EXPECT_EQ(events_.lines, Lines({"error Could not find Url"}));
+  EXPECT_FALSE(FileIsThere(dir_.File("got.bin")));
+  EXPECT_EQ(internet_.open_sessions(), 1u);
+  EXPECT_EQ(internet_.open_other_handles(), 0u);
+
+  events_.lines.clear();
+  Fetch("small.bin", dir_.File("got.bin"));
+  EXPECT_EQ(events_.lines.back(), "complete");
+  EXPECT_EQ(internet_.sessions_opened, 1);
+  EXPECT_TRUE(NothingLeftOpen());
+}
+
+// The session rule: a request made before any download leaves the session for it; one made
+// after a download closes the session it opened.
+TEST_F(InternetFileDownloadTest, InformationBeforeTheFirstDownloadLeavesTheSessionForIt) {
+  file_.SetUrl(nginx_->Url("/small.bin"));
+  file_.RequestInformation();
+  EXPECT_TRUE(file_.FileExists());
+  EXPECT_EQ(internet_.open_sessions(), 1u);
+  Fetch("small.bin", dir_.File("got.bin"));
+  EXPECT_EQ(events_.lines.back(), "complete");
+  EXPECT_EQ(internet_.sessions_opened, 1);
+  EXPECT_TRUE(NothingLeftOpen());
+
+  file_.RequestInformation();
+  EXPECT_EQ(internet_.sessions_opened, 2);
+  EXPECT_TRUE(file_.FileExists());
+  EXPECT_EQ(file_.FileSize(), 5000);
+  EXPECT_TRUE(NothingLeftOpen());
+}
+
+class InternetFileProxyTest : public InternetFileDownloadTest {
+ protected:
+  bool ProxySaw(const std::string& request) const {
+    return proxy_.Log().find(request + " HTTP/1.") != std::string::npos;
+  }
+  std::string Target() const { return nginx_->Url("/small.bin"); }
+
+  TinyproxyServer proxy_;
+  ScopedEnv no_proxy_{"no_proxy", std::nullopt};
+  ScopedEnv no_proxy_upper_{"NO_PROXY", std::nullopt};
+};
+
+TEST_F(InternetFileProxyTest, SystemSettingsFollowHttpProxy) {
+  ScopedEnv http_proxy("http_proxy", "http://" + proxy_.Address());
+  file_.SetConnectType(0);
+  Fetch("small.bin", dir_.File("got.bin"));
+  EXPECT_EQ(events_.lines.back(), "complete");
+  EXPECT_TRUE(ReadFile(dir_.File("got.bin")) == small_);
+  EXPECT_TRUE(ProxySaw("HEAD " + Target())) << proxy_.Log();
+  EXPECT_TRUE(ProxySaw("GET " + Target())) << proxy_.Log();
+}
+
+TEST_F(InternetFileProxyTest, ConnectTypeOneGoesThroughTheNamedProxy) {
+  file_.SetConnectType(1);
+  file_.SetProxyServer("127.0.0.1");
+  file_.SetProxyPort(static_cast<std::int16_t>(proxy_.port()));
+  Fetch("small.bin", dir_.File("got.bin"));
+  EXPECT_EQ(internet_.last_proxy, proxy_.Address());
+  EXPECT_EQ(events_.lines.back(), "complete");
+  EXPECT_TRUE(ProxySaw("GET " + Target())) << proxy_.Log();
+}
+
+TEST_F(InternetFileProxyTest, DirectIgnoresHttpProxy) {
+  ScopedEnv http_proxy("http_proxy", "http://" + proxy_.Address());
+  file_.SetConnectType(2);
+  Fetch("small.bin", dir_.File("got.bin"));
+  EXPECT_EQ(events_.lines.back(), "complete");
+  EXPECT_FALSE(ProxySaw("GET " + Target())) << proxy_.Log();
+}
+
+TEST_F(InternetFileDownloadTest, AProxyWithoutAServerIsJustThePort) {
+  file_.SetConnectType(1);
+  Fetch("small.bin", dir_.File("got.bin"));
+  EXPECT_EQ(internet_.last_access, InternetAccess::kProxy);
+  EXPECT_EQ(internet_.last_proxy, ":8080");
+  EXPECT_EQ(events_.lines, Lines({"error Could not find Url"}));
+}
+
+TEST_F(InternetFileDownloadTest, AnUnknownConnectTypeOpensNoSessionUntilItIsMended) {
+  file_.SetConnectType(5);
+  Fetch("small.bin", dir_.File("got.bin"));
+  EXPECT_EQ(events_.lines, Lines({"error Could not find Url"}));
+  EXPECT_EQ(internet_.sessions_opened, 0);
+  EXPECT_FALSE(FileIsThere(dir_.File("got.bin")));
+
+  events_.lines.clear();
+  file_.SetConnectType(2);
+  Fetch("small.bin", dir_.File("got.bin"));
+  EXPECT_EQ(events_.lines.back(), "complete");
+  EXPECT_EQ(internet_.sessions_opened, 1);
+}
+
+// Answers no well-behaved server gives.
+class InternetFileBrokenServerTest : public InternetFileTest {
+ protected:
+  void AnswerHead() { responder_.Enqueue(Reply::Answer("HTTP/1.1 200 OK", "")); }
+
+  LoopbackResponder responder_;
+};
+
+TEST_F(InternetFileBrokenServerTest, BodyCutShortKeepsTheBytesThatCame) {
+  AnswerHead();
+  std::string body = Pattern(3000);
+  responder_.Enqueue(Reply().Send("HTTP/1.1 200 OK\r\nContent-Length: 5000\r\n\r\n" + body));
+  Download(responder_.Url("/setupZT.zip"), dir_.File("got.bin"));
+  EXPECT_EQ(events_.lines, Lines({"progress 2048", "progress 3000", "error Could not read Url"}));
+  EXPECT_TRUE(ReadFile(dir_.File("got.bin")) == body);
+  EXPECT_EQ(internet_.open_sessions() + internet_.open_other_handles(), 0u);
+}
+
+TEST_F(InternetFileBrokenServerTest, ASilentServerEndsInAnErrorNotAHang) {
+  AnswerHead();
+  responder_.Enqueue(Reply().Hold());
+  Download(responder_.Url("/setupZT.zip"), dir_.File("got.bin"));
+  EXPECT_EQ(events_.lines, Lines({"error Could not find Url"}));
+}
+
+TEST_F(InternetFileBrokenServerTest, ACountThatWouldPassTheLargestLengthEndsBeforeItWraps) {
+  // A local file just short of 2 GiB (sparse), so the resumed count nears its limit at once.
+  const std::int64_t start = INT32_MAX - 3000;
+  const std::string local = dir_.File("huge.bin");
+  WriteFile(local, "");
+  ASSERT_EQ(::truncate(local.c_str(), start), 0);
+  AnswerHead();
+  responder_.Enqueue(Reply::Answer("HTTP/1.1 200 OK", "ignored"));
+  const std::string s = std::to_string(start);
+  responder_.Enqueue(Reply().Send("HTTP/1.1 206 Partial Content\r\nContent-Range: bytes " + s +
+                                  "-" + std::to_string(start + 4999) + "/" +
+                                  std::to_string(start + 5000) +
+                                  "\r\nContent-Length: 5000\r\n\r\n" + Pattern(5000)));
+  file_.SetUrl(responder_.Url("/setupZT.zip"));
+  file_.SetLocalFile(local);
+  file_.ResumeDownload();
+  EXPECT_EQ(events_.lines,
+            Lines({"progress " + std::to_string(start + 2048), "error Could not read Url"}));
+  EXPECT_EQ(std::filesystem::file_size(local), static_cast<std::uintmax_t>(start + 2048));
+  ASSERT_EQ(responder_.Requests().size(), 3u);
+  EXPECT_NE(responder_.Requests()[2].find("Range: bytes=" + s + "-"), std::string::npos);
+  EXPECT_EQ(internet_.open_sessions() + internet_.open_other_handles(), 0u);
+}
+
+}  // namespace
+}  // namespace rariduze::testing

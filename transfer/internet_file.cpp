@@ -1,0 +1,344 @@
+#include "transfer/internet_file.h"
+
+#include <algorithm>
+#include <cctype>
+#include <charconv>
+#include <climits>
+#include <memory>
+#include <optional>
+
+#include "app/paths.h"
+
+namespace rariduze {
+namespace {
+
+constexpr std::uint32_t kChunkSize = 2048;
+constexpr std::uint32_t kHeaderBufferSize = 1024;
+constexpr const char* kNotAvailable = "Not Available";
+constexpr const char* kCouldNotFindUrl = "Could not find Url";
+constexpr const char* kErrorSettingPosition = "Error, while setting position";
+constexpr const char* kCouldNotReadUrl = "Could not read Url";
+
+// Runs a cleanup when the scope is left, a raised failure included, unless it ran already.
+template <typename Cleanup>
+class ScopeExit {
+ public:
+  explicit ScopeExit(Cleanup cleanup) : cleanup_(std::move(cleanup)) {}
+  ~ScopeExit() { cleanup_(); }
+  ScopeExit(const ScopeExit&) = delete;
+  ScopeExit& operator=(const ScopeExit&) = delete;
+
+ private:
+  Cleanup cleanup_;
+};
+
+std::string Lower(std::string text) {
+  std::transform(text.begin(), text.end(), text.begin(),
+                 [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+  return text;
+}
+
+// The value after `name` (found in the lower-cased copy) up to the next CR LF, taken from the
+// headers as received.
+std::optional<std::string> HeaderValue(const std::string& headers, const std::string& lower,
+                                       const std::string& name) {
+  std::size_t at = lower.find(name);
+  if (at == std::string::npos) return std::nullopt;
+  std::size_t begin = at + name.size();
+  std::size_t end = headers.find("\r\n", begin);
+  return headers.substr(begin, end == std::string::npos ? std::string::npos : end - begin);
+}
+
+// A length the size property can hold: digits only (blanks around allowed) within 0 to
+// 2,147,483,647; anything else is no length at all.
+std::int32_t ContentLength(const std::string& text) {
+  std::size_t begin = text.find_first_not_of(" \t");
+  std::size_t end = text.find_last_not_of(" \t");
+  if (begin == std::string::npos) return -1;
+  const char* first = text.data() + begin;
+  const char* last = text.data() + end + 1;
+  if (!std::all_of(first, last, [](char c) { return c >= '0' && c <= '9'; })) return -1;
+  std::int64_t value = 0;
+  auto [stop, error] = std::from_chars(first, last, value);
+  if (error != std::errc() || stop != last || value > INT32_MAX) return -1;
+  return static_cast<std::int32_t>(value);
+}
+
+// 404 and 410 say the file is not there, whatever the reason text or protocol version.
+bool SaysGone(const std::string& headers) {
+  if (!headers.starts_with("HTTP/")) return false;
+  std::size_t space = headers.find(' ');
+  if (space == std::string::npos || headers.size() < space + 4) return false;
+  std::string code = headers.substr(space + 1, 3);
+  bool code_ends =
+      headers.size() == space + 4 || headers[space + 4] == ' ' || headers[space + 4] == '\r';
+  return code_ends && (code == "404" || code == "410");
+}
+
+}  // namespace
+
+InternetFile::InternetFile(InternetApi& internet, UiServices& ui, FileSystem& files,
+                           ControlHost& host)
+    : internet_(internet), ui_(ui), files_(files), host_(host) {}
+
+InternetFile::~InternetFile() {
+  if (hSession != 0) internet_.CloseHandle(hSession);
+}
+
+void InternetFile::SetLocalFile(const PropertyValue& value) {
+  local_file_ = value;
+  Changed("LocalFile");
+}
+void InternetFile::SetConnectType(std::int32_t value) {
+  connect_type_ = value;
+  Changed("ConnectType");
+}
+void InternetFile::SetUrl(const std::string& value) {
+  url_ = value;
+  Changed("Url");
+}
+void InternetFile::SetPort(std::int16_t value) {
+  port_ = value;
+  Changed("Port");
+}
+void InternetFile::SetSiteUser(const std::string& value) {
+  site_user_ = value;
+  Changed("SiteUser");
+}
+void InternetFile::SetSitePassword(const std::string& value) {
+  site_password_ = value;
+  Changed("SitePassword");
+}
+void InternetFile::SetProxyPort(std::int16_t value) {
+  proxy_port_ = value;
+  Changed("ProxyPort");
+}
+void InternetFile::SetProxyServer(const std::string& value) {
+  proxy_server_ = value;
+  Changed("ProxyServer");
+}
+void InternetFile::SetProxyUser(const std::string& value) {
+  proxy_user_ = value;
+  Changed("ProxyUser");
+}
+void InternetFile::SetProxyPassword(const std::string& value) {
+  proxy_password_ = value;
+  Changed("ProxyPassword");
+}
+
+void InternetFile::InitProperties() {
+  local_file_ = std::string();
+  url_.clear();
+  port_ = 80;
+  site_user_.clear();
+  site_password_.clear();
+  proxy_port_ = 8080;
+  proxy_server_.clear();
+  proxy_user_.clear();
+  proxy_password_.clear();
+  connect_type_ = 0;
+}
+
+void InternetFile::ReadProperties(const PropertyStore& store) {
+  local_file_ = store.Read("LocalFile", std::string());
+  url_ = ToText(store.Read("Url", std::string()));
+  port_ = ToInt16(store.Read("Port", std::int64_t{80}));
+  site_user_ = ToText(store.Read("SiteUser", std::string()));
+  site_password_ = ToText(store.Read("SitePassword", std::string()));
+  proxy_port_ = ToInt16(store.Read("ProxyPort", std::int64_t{8080}));
+  proxy_server_ = ToText(store.Read("ProxyServer", std::string()));
+  connect_type_ = ToInt32(store.Read("ConnectType", std::int64_t{0}));
+}
+
+void InternetFile::WriteProperties(PropertyStore& store) const {
+  store.Write("LocalFile", local_file_, std::string());
+  store.Write("Url", url_, std::string());
+  store.Write("Port", std::int64_t{port_}, std::int64_t{80});
+  store.Write("SiteUser", site_user_, std::string());
+  store.Write("SitePassword", site_password_, std::string());
+  store.Write("ProxyPort", std::int64_t{proxy_port_}, std::int64_t{8080});
+  store.Write("ProxyServer", proxy_server_, std::string());
+  store.Write("ConnectType", std::int64_t{connect_type_}, std::int64_t{0});
+}
+
+void InternetFile::OpenSession() {
+  switch (connect_type_) {
+    case 0:
+      hSession = internet_.OpenSession(kAgent, InternetAccess::kPreconfigured, {});
+      break;
+    case 1:
+      hSession = internet_.OpenSession(kAgent, InternetAccess::kProxy,
+                                       proxy_server_ + ":" + std::to_string(proxy_port_));
+      break;
+    case 2:
+      hSession = internet_.OpenSession(kAgent, InternetAccess::kDirect, {});
+      break;
+    default:
+      break;  // no session: the request that follows fails
+  }
+}
+
+void InternetFile::CloseSessionHandle(InternetHandle session) {
+  internet_.CloseHandle(session);
+  // A handler may have opened another session meanwhile; that one stays.
+  if (hSession == session) hSession = 0;
+}
+
+void InternetFile::StartDownload() {
+  lResumePosition = 0;
+  RunDownload();
+}
+
+void InternetFile::ResumeDownload() {
+  std::optional<std::int64_t> length = files_.Length(ToText(local_file_));
+  lResumePosition = length && *length <= INT32_MAX ? static_cast<std::int32_t>(*length) : 0;
+  try {
+    RunDownload();
+  } catch (...) {
+    // A resume never fails its caller.
+  }
+}
+
+void InternetFile::CancelDownload() { bCancelRequested = true; }
+
+void InternetFile::RunDownload() {
+  bCancelRequested = false;
+  Yield();
+  if (hSession == 0) OpenSession();
+  const InternetHandle session = hSession;
+  Yield();
+  bCloseSessionAfterInfo = false;
+  if (!bInfoRequested) RequestInformation();
+  bCloseSessionAfterInfo = true;
+  Yield();
+
+  const InternetHandle url = internet_.OpenUrl(session, url_);
+  if (url == 0) {
+    // The session stays for the next run.
+    if (events_ != nullptr) events_->DownloadError(kCouldNotFindUrl);
+    return;
+  }
+  // Every way out from here closes the URL handle and the session, a raised failure too.
+  bool connected = true;
+  auto disconnect = [&] {
+    if (!connected) return;
+    connected = false;
+    internet_.CloseHandle(url);
+    CloseSessionHandle(session);
+  };
+  ScopeExit disconnect_on_exit(disconnect);
+
+  std::int32_t lTotalBytes = 0;
+  if (lResumePosition != 0) {
+    Yield();
+    std::int32_t position = internet_.SetFilePointer(url, lResumePosition);
+    if (position == kInvalidSetFilePointer) {
+      if (events_ != nullptr) events_->DownloadError(kErrorSettingPosition);
+      disconnect();
+      return;
+    }
+    lTotalBytes = position;
+  }
+
+  Yield();
+  // A run from the first byte empties the file, so nothing of an older, longer one survives.
+  std::unique_ptr<WritableFile> file =
+      files_.OpenForWriting(ToText(local_file_), /*truncate=*/lResumePosition == 0);
+  if (lResumePosition != 0) file->Seek(lResumePosition);
+
+  char buffer[kChunkSize];
+  for (;;) {
+    Yield();
+    std::uint32_t read = 0;
+    if (!internet_.ReadFile(url, buffer, kChunkSize, &read)) {
+      Yield();
+      disconnect();
+      file->Close();
+      if (events_ != nullptr) events_->DownloadError(kCouldNotReadUrl);
+      return;
+    }
+    Yield();
+    if (read > static_cast<std::uint32_t>(INT32_MAX - lTotalBytes)) {
+      // The count would pass what it can hold: stop before it wraps.
+      disconnect();
+      file->Close();
+      if (events_ != nullptr) events_->DownloadError(kCouldNotReadUrl);
+      return;
+    }
+    lTotalBytes += static_cast<std::int32_t>(read);
+    const bool finished = read == 0;
+    if (!finished) file->Write(buffer, read);
+    if (events_ != nullptr) events_->DownloadProgress(lTotalBytes);
+    Yield();
+    if (bCancelRequested) {
+      Yield();
+      if (events_ != nullptr) events_->DownloadCancelled(lTotalBytes);
+      disconnect();
+      file->Close();
+      return;
+    }
+    Yield();
+    if (finished) {
+      disconnect();
+      file->Close();
+      if (events_ != nullptr) events_->DownloadComplete();
+      return;
+    }
+  }
+}
+
+void InternetFile::RequestInformation() {
+  bInfoRequested = true;
+  std::string host = url_;
+  std::string path;
+  const bool secure = host.starts_with("https://");
+  ModuloUp::SplitUrl(host, path);
+  Yield();
+  if (hSession == 0) OpenSession();
+  Yield();
+
+  const bool with_user = !site_user_.empty();
+  InternetHandle connection = internet_.Connect(
+      hSession, host, secure ? kDefaultHttpsPort : kDefaultHttpPort,
+      with_user ? site_user_ : std::string(), with_user ? site_password_ : std::string());
+  InternetHandle request = internet_.OpenRequest(connection, "HEAD", path, "HTTP/1.0",
+                                                 kRequestReload | (secure ? kRequestSecure : 0));
+
+  if (request != 0) {
+    Yield();
+    std::string buffer(kHeaderBufferSize, ' ');
+    internet_.SendRequest(request);
+    Yield();
+    std::uint32_t length = kHeaderBufferSize;
+    if (internet_.QueryRawHeaders(request, buffer.data(), &length)) {
+      const std::string headers = ModuloUp::TrimAtNul(buffer);
+      const std::string lower = Lower(headers);
+      last_modified_ = HeaderValue(headers, lower, "last-modified: ").value_or(kNotAvailable);
+      Yield();
+      std::optional<std::string> size = HeaderValue(headers, lower, "content-length: ");
+      file_size_ = size ? ContentLength(*size) : -1;
+      Yield();
+      file_exists_ =
+          headers.find("HTTP/1.1 404 File Not Found") == std::string::npos && !SaysGone(headers);
+    } else {
+      Yield();
+      length = kHeaderBufferSize;
+      internet_.QueryStatusCode(request, buffer.data(), &length);
+      // A buffer without a NUL holds no status at all.
+      const bool has_status = buffer.find('\0') != std::string::npos;
+      file_exists_ = has_status && ModuloUp::TrimAtNul(buffer) == "200";
+      last_modified_ = kNotAvailable;
+      file_size_ = -1;
+    }
+  }
+
+  Yield();
+  internet_.CloseHandle(request);
+  internet_.CloseHandle(connection);
+  if (bCloseSessionAfterInfo) {
+    internet_.CloseHandle(hSession);
+    hSession = 0;
+  }
+}
+
+}  // namespace rariduze
