@@ -69,8 +69,8 @@ void frmMain::BuildWindow() {
     button->setGeometry(TwipsRect(*this, left, 45, width, 1500));
     return button;
   };
-  cmdVerifica_ = make_button(kCheckCaption, "system-software-update", QStyle::SP_BrowserReload,
-                             135, 1815);
+  cmdVerifica_ =
+      make_button(kCheckCaption, "system-software-update", QStyle::SP_BrowserReload, 135, 1815);
   cmdStopDownload_ =
       make_button("Stop Download", "process-stop", QStyle::SP_BrowserStop, 1935, 1815);
   cmdEsci_ = make_button("Exit", "application-exit", QStyle::SP_DialogCloseButton, 3735, 1725);

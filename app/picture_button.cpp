@@ -27,10 +27,9 @@ void PictureButton::paintEvent(QPaintEvent*) {
   const QIcon::Mode mode = isEnabled() ? QIcon::Normal : QIcon::Disabled;
   painter.drawPixmap(square, icon().pixmap(QSize(side, side), mode));
 
-  const QRect text_area(margin, height() - text_height - margin, width() - 2 * margin,
-                        text_height);
-  painter.setPen(palette().color(isEnabled() ? QPalette::Active : QPalette::Disabled,
-                                 QPalette::ButtonText));
+  const QRect text_area(margin, height() - text_height - margin, width() - 2 * margin, text_height);
+  painter.setPen(
+      palette().color(isEnabled() ? QPalette::Active : QPalette::Disabled, QPalette::ButtonText));
   painter.drawText(text_area, Qt::AlignHCenter | Qt::AlignVCenter | Qt::TextWordWrap, caption);
 }
 

@@ -185,10 +185,10 @@ void frmMain::VersionFileArrived() {
     return;
   }
   if (ModuloUp::IsNewerVersion(installed, downloaded)) {
-    const int answer = ui_.MessageBox(
-        downloaded + " version of Zentri PC is available for the download" + "\r" +
-            "Would you like to download and install the new version?",
-        kStyleYesNoInformation, "Update available");
+    const int answer =
+        ui_.MessageBox(downloaded + " version of Zentri PC is available for the download" + "\r" +
+                           "Would you like to download and install the new version?",
+                       kStyleYesNoInformation, "Update available");
     if (answer == kAnswerYes) StartSetupDownload();
   } else {
     ui_.MessageBox("There are not available new versions of Zentri PC!", kStyleOkInformation,
@@ -230,10 +230,10 @@ void frmMain::SetupArchiveArrived() {
     return;
   }
   if (!outcome.Succeeded()) {
-    ReportInstallFailure(outcome.signal != 0
-                             ? "the installer was ended by signal " + std::to_string(outcome.signal) + "."
-                             : "the installer ended with exit status " +
-                                   std::to_string(outcome.exit_status) + ".");
+    ReportInstallFailure(
+        outcome.signal != 0
+            ? "the installer was ended by signal " + std::to_string(outcome.signal) + "."
+            : "the installer ended with exit status " + std::to_string(outcome.exit_status) + ".");
     return;
   }
   ui_.MessageBox("Update successfully completed! It will be started Zentri PC",

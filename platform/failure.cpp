@@ -26,7 +26,8 @@ std::string StandardFailureDescription(int number) {
 RuntimeFailure::RuntimeFailure(int number, std::string description, std::string source)
     : std::runtime_error(description.empty() ? StandardFailureDescription(number) : description),
       number_(number),
-      description_(description.empty() ? StandardFailureDescription(number) : std::move(description)),
+      description_(description.empty() ? StandardFailureDescription(number)
+                                       : std::move(description)),
       source_(std::move(source)) {}
 
 }  // namespace rariduze

@@ -21,7 +21,8 @@ std::string StandardFailureDescription(int number);
 // A runtime failure raised to the caller: a number, a description and the failing source.
 class RuntimeFailure : public std::runtime_error {
  public:
-  explicit RuntimeFailure(int number, std::string description = {}, std::string source = "RARiduze");
+  explicit RuntimeFailure(int number, std::string description = {},
+                          std::string source = "RARiduze");
 
   int number() const { return number_; }
   const std::string& description() const { return description_; }

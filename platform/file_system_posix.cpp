@@ -94,7 +94,8 @@ class PosixFileSystem : public FileSystem {
   }
 
   std::unique_ptr<WritableFile> OpenForWriting(const std::string& path, bool truncate) override {
-    if (path.empty()) throw RuntimeFailure(kFailureFileNotFound, "Bad file name: the path is empty");
+    if (path.empty())
+      throw RuntimeFailure(kFailureFileNotFound, "Bad file name: the path is empty");
     int flags = O_RDWR | O_CREAT | O_CLOEXEC | (truncate ? O_TRUNC : 0);
     int fd = ::open(path.c_str(), flags, 0644);
     if (fd < 0) throw FileFailure("Cannot open", path, errno);

@@ -17,7 +17,8 @@ bool ParseWholeNumberText(std::string_view text, double* number);
 //   "0." + zeros    fixed decimals with at least one integer digit ("0.50");
 //   "##." + zeros   fixed decimals, the integer part left out when it is 0 (".50").
 // Rounding is half away from zero. The decimal separator is the caller's (the user's locale).
-std::string FormatNumber(double value, std::string_view pattern, std::string_view decimal_separator = ".");
+std::string FormatNumber(double value, std::string_view pattern,
+                         std::string_view decimal_separator = ".");
 
 // The shortest text that reads back as the same number ("8080", "2.5").
 std::string FormatShortestNumber(double value);

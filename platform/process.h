@@ -6,10 +6,10 @@ namespace rariduze {
 
 // How a program run to its end went.
 struct ProcessOutcome {
-  bool started = false;    // false: the program could not be started at all
-  int exit_status = -1;    // its exit status when it ended normally
-  int signal = 0;          // the signal that ended it, 0 when it exited normally
-  std::string error;       // why it could not be started
+  bool started = false;  // false: the program could not be started at all
+  int exit_status = -1;  // its exit status when it ended normally
+  int signal = 0;        // the signal that ended it, 0 when it exited normally
+  std::string error;     // why it could not be started
   bool Succeeded() const { return started && signal == 0 && exit_status == 0; }
 };
 

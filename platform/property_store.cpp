@@ -78,9 +78,8 @@ std::string ToText(const PropertyValue& value) {
 bool PropertyStore::CaseInsensitiveLess::operator()(const std::string& a,
                                                     const std::string& b) const {
   return std::lexicographical_compare(
-      a.begin(), a.end(), b.begin(), b.end(), [](unsigned char x, unsigned char y) {
-        return std::tolower(x) < std::tolower(y);
-      });
+      a.begin(), a.end(), b.begin(), b.end(),
+      [](unsigned char x, unsigned char y) { return std::tolower(x) < std::tolower(y); });
 }
 
 PropertyValue PropertyStore::Read(const std::string& key,

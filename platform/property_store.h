@@ -26,7 +26,8 @@ std::string ToText(const PropertyValue& value);
 class PropertyStore {
  public:
   PropertyValue Read(const std::string& key, const PropertyValue& default_value) const;
-  void Write(const std::string& key, const PropertyValue& value, const PropertyValue& default_value);
+  void Write(const std::string& key, const PropertyValue& value,
+             const PropertyValue& default_value);
 
   bool Contains(const std::string& key) const;
   std::size_t size() const { return values_.size(); }

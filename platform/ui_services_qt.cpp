@@ -16,9 +16,12 @@ int QtUiServices::ShowMessageBox(const std::string& text, int style, const std::
   shown.replace("\r\n", "\n").replace('\r', '\n');
   box.setText(shown);
   const int icon = style & 0xF0;
-  if (icon == 16) box.setIcon(QMessageBox::Critical);
-  else if (icon == 64) box.setIcon(QMessageBox::Information);
-  else box.setIcon(QMessageBox::NoIcon);
+  if (icon == 16)
+    box.setIcon(QMessageBox::Critical);
+  else if (icon == 64)
+    box.setIcon(QMessageBox::Information);
+  else
+    box.setIcon(QMessageBox::NoIcon);
   if ((style & 0x0F) == 4) {
     box.setStandardButtons(QMessageBox::Yes | QMessageBox::No);
     box.setDefaultButton(QMessageBox::Yes);

@@ -55,8 +55,7 @@ void frmProxy::BuildControls() {
   bold.setBold(true);
   txtPort_->setFont(bold);
   // Only digits get in, whether typed or pasted; Backspace still works.
-  txtPort_->setValidator(
-      new QRegularExpressionValidator(QRegularExpression("[0-9]*"), txtPort_));
+  txtPort_->setValidator(new QRegularExpressionValidator(QRegularExpression("[0-9]*"), txtPort_));
 
   auto* address_label = new QLabel("Address:", this);
   place(address_label, 45, 300, 945, 240);
@@ -109,9 +108,8 @@ void frmProxy::Load() {
                   StandardFailureDescription(kFailureSubscriptOutOfRange));
   } else {
     std::size_t second = entry.find(':', colon + 1);
-    std::string port = entry.substr(colon + 1, second == std::string::npos
-                                                   ? std::string::npos
-                                                   : second - colon - 1);
+    std::string port = entry.substr(
+        colon + 1, second == std::string::npos ? std::string::npos : second - colon - 1);
     txtPort_->setText(QString::fromStdString(port));
   }
 

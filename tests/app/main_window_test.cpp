@@ -64,14 +64,15 @@ TEST_F(MainWindowTest, NewerVersionAndYesInstallsWaitsReportsAndRestarts) {
       },
       ::testing::ExitedWithCode(0), "");
 
-  EXPECT_THAT(ReadBoxLog(fixture.BoxLog()),
-              ElementsAre(AllOf(Field(&ShownBox::text, kUpdateAvailable),
-                                Field(&ShownBox::style, kStyleYesNoInformation),
-                                Field(&ShownBox::title, "Update available")),
-                          AllOf(Field(&ShownBox::text,
-                                      "Update successfully completed! It will be started Zentri PC"),
-                                Field(&ShownBox::style, kStyleOkInformation),
-                                Field(&ShownBox::title, "RARiduze"))));
+  EXPECT_THAT(
+      ReadBoxLog(fixture.BoxLog()),
+      ElementsAre(
+          AllOf(Field(&ShownBox::text, kUpdateAvailable),
+                Field(&ShownBox::style, kStyleYesNoInformation),
+                Field(&ShownBox::title, "Update available")),
+          AllOf(
+              Field(&ShownBox::text, "Update successfully completed! It will be started Zentri PC"),
+              Field(&ShownBox::style, kStyleOkInformation), Field(&ShownBox::title, "RARiduze"))));
   // The installer ran from the private temporary folder, with no arguments.
   EXPECT_EQ(ReadFile(fixture.InstallerMark()), fixture.TempFolder() + "setupZT.exe \n");
   EXPECT_TRUE(TempFilesGone());
@@ -91,10 +92,10 @@ TEST_F(MainWindowTest, EqualVersionSaysSoThenUnloads) {
       },
       ::testing::ExitedWithCode(0), "");
   EXPECT_THAT(ReadBoxLog(fixture.BoxLog()),
-              ElementsAre(AllOf(Field(&ShownBox::text,
-                                      "There are not available new versions of Zentri PC!"),
-                                Field(&ShownBox::style, kStyleOkInformation),
-                                Field(&ShownBox::title, "You have already the new version"))));
+              ElementsAre(AllOf(
+                  Field(&ShownBox::text, "There are not available new versions of Zentri PC!"),
+                  Field(&ShownBox::style, kStyleOkInformation),
+                  Field(&ShownBox::title, "You have already the new version"))));
   EXPECT_TRUE(TempFilesGone());
   EXPECT_TRUE(ServedAppStarted());
 }
@@ -350,8 +351,8 @@ TEST_F(MainWindowTest, UnknownSizeRaisesNoBarErrorsAndEndsAtOneHundredPercent) {
   responder.Enqueue(Reply().Send(head));                 // HEAD
   responder.Enqueue(Reply().Send(head + "1.0.23\r\n"));  // GET
   ui.yes_no_answer = kAnswerNo;
-  auto window = fixture.MakeWindow(ui, responder.Url("/versionZT.dat"),
-                                   responder.Url("/setupZT.zip"));
+  auto window =
+      fixture.MakeWindow(ui, responder.Url("/versionZT.dat"), responder.Url("/setupZT.zip"));
   window->Form_Load();
   window->cmdVerifica()->click();
   ASSERT_EQ(ui.boxes.size(), 1u) << ui.boxes[0].title << ": " << ui.boxes[0].text;

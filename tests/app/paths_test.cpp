@@ -61,8 +61,10 @@ class TempDirTest : public ::testing::Test {
     ::setenv("TMPDIR", base_.path().c_str(), 1);
   }
   void TearDown() override {
-    if (saved_) ::setenv("TMPDIR", saved_->c_str(), 1);
-    else ::unsetenv("TMPDIR");
+    if (saved_)
+      ::setenv("TMPDIR", saved_->c_str(), 1);
+    else
+      ::unsetenv("TMPDIR");
   }
   testing::TestDir base_{"tmpdir"};
   std::optional<std::string> saved_;

@@ -46,7 +46,8 @@ TEST(UpdaterExecutable, ExitClickDeletesTemporaryFilesAndStartsTheServedApplicat
     std::filesystem::copy_file(std::string(RARIDUZE_TEST_APP_DIR) + "/" + name, app.File(name));
   }
   WriteFile(app.File("versionZT.dat"), "1.0.22\r\n");
-  WriteFile(app.File("Zentri Pc.exe"), "#!/bin/sh\necho started >> '" + app.File("started") + "'\n");
+  WriteFile(app.File("Zentri Pc.exe"),
+            "#!/bin/sh\necho started >> '" + app.File("started") + "'\n");
   ::chmod(app.File("Zentri Pc.exe").c_str(), 0755);
 
   // A version file left in the updater's private temporary folder by an earlier run.
@@ -58,13 +59,15 @@ TEST(UpdaterExecutable, ExitClickDeletesTemporaryFilesAndStartsTheServedApplicat
   const std::string saved_tmpdir = old_tmpdir != nullptr ? old_tmpdir : "";
   ::setenv("TMPDIR", temp_base.path().c_str(), 1);
   ChildProcess updater({app.File("rariduze")}, app.File("out.log"), app.File("err.log"));
-  if (old_tmpdir != nullptr) ::setenv("TMPDIR", saved_tmpdir.c_str(), 1);
-  else ::unsetenv("TMPDIR");
+  if (old_tmpdir != nullptr)
+    ::setenv("TMPDIR", saved_tmpdir.c_str(), 1);
+  else
+    ::unsetenv("TMPDIR");
   ASSERT_TRUE(updater.started());
 
-  ProgramRun search = RunProgram(
-      {"xdotool", "search", "--sync", "--onlyvisible", "--name", "ZT --> Check update"},
-      std::chrono::seconds(30));
+  ProgramRun search =
+      RunProgram({"xdotool", "search", "--sync", "--onlyvisible", "--name", "ZT --> Check update"},
+                 std::chrono::seconds(30));
   ASSERT_EQ(search.exit_status, 0) << search.errors << ReadFile(app.File("err.log"));
   const std::string window = search.output.substr(0, search.output.find('\n'));
   ProgramRun geometry =

@@ -25,9 +25,12 @@ void WriteScript(const std::string& path, const std::string& body) {
 std::string Escape(std::string text) {
   std::string out;
   for (char c : text) {
-    if (c == '\r') out += "\\r";
-    else if (c == '\n') out += "\\n";
-    else out += c;
+    if (c == '\r')
+      out += "\\r";
+    else if (c == '\n')
+      out += "\\n";
+    else
+      out += c;
   }
   return out;
 }
@@ -92,8 +95,10 @@ UpdaterFixture::UpdaterFixture() {
 }
 
 UpdaterFixture::~UpdaterFixture() {
-  if (had_tmpdir_) ::setenv("TMPDIR", saved_tmpdir_.c_str(), 1);
-  else ::unsetenv("TMPDIR");
+  if (had_tmpdir_)
+    ::setenv("TMPDIR", saved_tmpdir_.c_str(), 1);
+  else
+    ::unsetenv("TMPDIR");
 }
 
 void UpdaterFixture::PublishVersion(const std::string& version) {
@@ -101,8 +106,8 @@ void UpdaterFixture::PublishVersion(const std::string& version) {
 }
 
 void UpdaterFixture::PublishSetup(int exit_status, const std::string& extra_content) {
-  WriteScript(installer_.File("setupZT.exe"), "echo \"$0 $*\" >> '" + InstallerMark() +
-                                                  "'\nexit " + std::to_string(exit_status) + "\n");
+  WriteScript(installer_.File("setupZT.exe"), "echo \"$0 $*\" >> '" + InstallerMark() + "'\nexit " +
+                                                  std::to_string(exit_status) + "\n");
   std::vector<std::string> argv = {"zip", "-q", "-j", www_.File("setupZT.zip"),
                                    installer_.File("setupZT.exe")};
   if (!extra_content.empty()) {
@@ -137,8 +142,7 @@ std::unique_ptr<frmMain> UpdaterFixture::MakeWindow(UiServices& ui) {
   return MakeWindow(ui, nginx_->Url("/versionZT.dat"), nginx_->Url("/setupZT.zip"));
 }
 
-std::unique_ptr<frmMain> UpdaterFixture::MakeWindow(UiServices& ui,
-                                                    const std::string& version_url,
+std::unique_ptr<frmMain> UpdaterFixture::MakeWindow(UiServices& ui, const std::string& version_url,
                                                     const std::string& setup_url) {
   UpdaterSetup setup;
   setup.version_url = version_url;

@@ -18,17 +18,17 @@ TEST(IsNewerVersion, WeighsEveryPartAsFourDigits) {
       {"1.0.22", "1.0.22", false},
       {"1.0.22", "1.0.23", true},
       {"1.0.23", "1.0.22", false},
-      {"1.9", "1.10", true},          // 00010010 > 00010009
+      {"1.9", "1.10", true},  // 00010010 > 00010009
       {"1.9999", "2.0", true},
-      {"2.0", "1.10000", true},       // a five-digit part shifts the later digits
-      {"1.2", "1.2.5", false},        // extra downloaded parts are ignored
-      {"", "9.9", false},             // no installed version: nothing is newer
-      {"1.0.22", "", false},          // missing downloaded parts count as 0
+      {"2.0", "1.10000", true},  // a five-digit part shifts the later digits
+      {"1.2", "1.2.5", false},   // extra downloaded parts are ignored
+      {"", "9.9", false},        // no installed version: nothing is newer
+      {"1.0.22", "", false},     // missing downloaded parts count as 0
       {"1.0.22", "2", true},
       {"1.0.22", "1", false},
-      {"1..2", "1..3", true},         // an empty part stays empty on both sides
-      {"1.2", " 1 . 3 ", true},       // blanks around a part
-      {"1.3b", "1.4", true},          // a part that is no number stays as it is
+      {"1..2", "1..3", true},    // an empty part stays empty on both sides
+      {"1.2", " 1 . 3 ", true},  // blanks around a part
+      {"1.3b", "1.4", true},     // a part that is no number stays as it is
   };
   for (const Comparison& c : cases) {
     EXPECT_EQ(IsNewerVersion(c.installed, c.downloaded), c.newer)

@@ -50,8 +50,7 @@ class ProxyDialogTest : public ::testing::Test {
 
   std::string SettingsPath() const { return app.File("proxy"); }
   std::unique_ptr<frmProxy> Open() {
-    auto dialog =
-        std::make_unique<frmProxy>(app.path() + "/", FileSystem::Default(), ui, target);
+    auto dialog = std::make_unique<frmProxy>(app.path() + "/", FileSystem::Default(), ui, target);
     dialog->show();
     return dialog;
   }
