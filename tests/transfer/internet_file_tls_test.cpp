@@ -1,0 +1,106 @@
+// The control over https: a certificate is checked against the trusted authorities and the
+// address's name, and a refused one is never bypassed.
+
+#include <memory>
+#include <string>
+
+#include "tests/support/nginx_server.h"
+#include "tests/support/test_certificates.h"
+#include "tests/transfer/internet_file_fixture.h"
+
+namespace rariduze::testing {
+namespace {
+
+struct Outcome {
+  bool exists = false;
+  std::int32_t size = 0;
+  std::string modified;
+  std::vector<std::string> events;
+};
+
+class InternetFileTlsTest : public ::testing::Test {
+ protected:
+  InternetFileTlsTest() : body_(Pattern(10000, 4)) { WriteFile(www_.File("setupZT.zip"), body_); }
+
+  void Serve(const ServerCertificate& certificate) {
+    nginx_ = std::make_unique<NginxServer>(HttpsNginxOptions(www_.path(), certificate));
+  }
+
+  // Asks about url and downloads it into local through a fresh control whose internet
+  // operations trust ca_file (empty: the system's store), as the updater does it.
+  Outcome Fetch(const std::string& url, const std::string& ca_file, const std::string& local) {
+    InternetOptions options;
+    options.limits.connect_seconds = 2;
+    options.limits.stall_seconds = 2;
+    options.ca_file = ca_file;
+    std::unique_ptr<InternetApi> real = CreateInternetApi(options);
+    CountingInternet internet(*real);
+    ScriptedUi ui;
+    RecordingHost host;
+    RecordingEvents events;
+    Outcome outcome;
+    {
+      InternetFile file(internet, ui, FileSystem::Default(), host);
+      file.SetEvents(&events);
+      file.SetConnectType(2);
+      file.SetUrl(url);
+      file.SetLocalFile(local);
+      file.RequestInformation();
+      outcome = {file.FileExists(), file.FileSize(), file.LastModified(), {}};
+      file.StartDownload();
+    }
+    outcome.events = events.lines;
+    EXPECT_EQ(internet.open_sessions() + internet.open_other_handles(), 0u);
+    return outcome;
+  }
+
+  void ExpectRefused(const Outcome& outcome, const std::string& local) {
+    EXPECT_FALSE(outcome.exists);
+    EXPECT_EQ(outcome.size, -1);
+    EXPECT_EQ(outcome.modified, "Not Available");
+    EXPECT_EQ(outcome.events, Lines({"error Could not find Url"}));
+    EXPECT_FALSE(FileIsThere(local));
+    // Not one request reached the server, over TLS or in the clear.
+    EXPECT_EQ(nginx_->AccessLog(), "");
+  }
+
+  TestCertificateAuthority authority_;
+  TestDir www_{"www"};
+  TestDir dir_{"tls"};
+  std::string body_;
+  std::unique_ptr<NginxServer> nginx_;
+};
+
+TEST_F(InternetFileTlsTest, ATrustedCertificateServesTheFileByAddressAndByName) {
+  Serve(authority_.Issue("server", {"IP:127.0.0.1", "DNS:localhost"}));
+  const std::string by_name =
+      "https://localhost:" + std::to_string(nginx_->port()) + "/setupZT.zip";
+  for (const std::string& url : {nginx_->Url("/setupZT.zip"), by_name}) {
+    SCOPED_TRACE(url);
+    const std::string local = dir_.File(url == by_name ? "by-name.zip" : "by-address.zip");
+    Outcome outcome = Fetch(url, authority_.certificate(), local);
+    EXPECT_TRUE(outcome.exists);
+    EXPECT_EQ(outcome.size, 10000);
+    EXPECT_TRUE(outcome.modified.ends_with(" GMT")) << outcome.modified;
+    ASSERT_FALSE(outcome.events.empty());
+    EXPECT_EQ(outcome.events.back(), "complete");
+    EXPECT_TRUE(ReadFile(local) == body_);
+  }
+  EXPECT_NE(nginx_->AccessLog().find("HEAD /setupZT.zip HTTP/1.0 200"), std::string::npos)
+      << nginx_->AccessLog();
+}
+
+TEST_F(InternetFileTlsTest, ACertificateTheSystemDoesNotTrustIsRefused) {
+  Serve(authority_.Issue("server", {"IP:127.0.0.1", "DNS:localhost"}));
+  const std::string local = dir_.File("got.zip");
+  ExpectRefused(Fetch(nginx_->Url("/setupZT.zip"), "", local), local);
+}
+
+TEST_F(InternetFileTlsTest, ACertificateForAnotherNameIsRefused) {
+  Serve(authority_.Issue("elsewhere", {"DNS:updates.example.test"}));
+  const std::string local = dir_.File("got.zip");
+  ExpectRefused(Fetch(nginx_->Url("/setupZT.zip"), authority_.certificate(), local), local);
+}
+
+}  // namespace
+}  // namespace rariduze::testing
