@@ -7,12 +7,17 @@
 
 namespace rariduze {
 
-// A file open for writing at chosen positions; it is closed when destroyed.
+// A file open for writing at chosen positions; it is closed when destroyed. Written bytes may
+// be held in memory for a while: they are in the file after Flush, Seek or Close, and a failure
+// to put them there is raised (RuntimeFailure) by whichever of those calls, or a later Write,
+// meets it. Destruction puts them there too, but can tell nobody when that fails.
 class WritableFile {
  public:
   virtual ~WritableFile() = default;
   // Writes every byte at the current position; raises a RuntimeFailure when it cannot.
   virtual void Write(const char* data, std::size_t size) = 0;
+  // Puts every byte written so far in the file.
+  virtual void Flush() {}
   virtual void Seek(std::int64_t position) = 0;
   virtual void Close() = 0;
 };

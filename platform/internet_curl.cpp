@@ -28,7 +28,9 @@ constexpr long kMaxRedirects = 10;
 // A header block is kept up to this size; a longer one is only marked as too long.
 constexpr std::size_t kMaxHeaderBlock = 64 * 1024;
 // libcurl's receive buffer (its largest: fewest system calls per byte), and the room for body
-// bytes that arrived before the caller asked. Together they bound the memory of a transfer.
+// bytes that arrived before the caller asked. Receiving pauses while less than one receive
+// buffer of room is left, so the rest of the read in hand always fits and libcurl need not keep
+// a copy of its own. Together they bound the memory of a transfer.
 constexpr long kReceiveBufferSize = 512 * 1024;
 constexpr std::size_t kBodyRoom = 2 * kReceiveBufferSize;
 
@@ -285,8 +287,9 @@ class Transfer {
     }
     if (body_.size() - body_end_ < keep) {
       if (BodyWaiting() > 0) {
-        // The caller has not taken what is here yet: hold the connection. libcurl hands the
-        // same bytes again once un-paused, so undo the skip counted above.
+        // More came than the room left (a libcurl that reads on while paused): refuse it and
+        // hold the connection. libcurl hands the same bytes again once un-paused, so undo the
+        // skip counted above.
         skip_ += static_cast<std::int64_t>(skipped);
         paused_ = true;
         return CURL_WRITEFUNC_PAUSE;
@@ -295,6 +298,11 @@ class Transfer {
     }
     std::memcpy(body_.data() + body_end_, data + skipped, keep);
     body_end_ += keep;
+    if (!paused_ && body_.size() - BodyWaiting() < static_cast<std::size_t>(kReceiveBufferSize)) {
+      // Nearly full: take the rest of this read, then receive nothing until the caller is here.
+      paused_ = true;
+      curl_easy_pause(easy_, CURLPAUSE_RECV);
+    }
     return size;
   }
 

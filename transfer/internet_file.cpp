@@ -8,6 +8,7 @@
 #include <optional>
 
 #include "app/paths.h"
+#include "transfer/header_block.h"
 
 namespace rariduze {
 namespace {
@@ -31,49 +32,6 @@ class ScopeExit {
  private:
   Cleanup cleanup_;
 };
-
-std::string Lower(std::string text) {
-  std::transform(text.begin(), text.end(), text.begin(),
-                 [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-  return text;
-}
-
-// The value after `name` (found in the lower-cased copy) up to the next CR LF, taken from the
-// headers as received.
-std::optional<std::string> HeaderValue(const std::string& headers, const std::string& lower,
-                                       const std::string& name) {
-  std::size_t at = lower.find(name);
-  if (at == std::string::npos) return std::nullopt;
-  std::size_t begin = at + name.size();
-  std::size_t end = headers.find("\r\n", begin);
-  return headers.substr(begin, end == std::string::npos ? std::string::npos : end - begin);
-}
-
-// A length the size property can hold: digits only (blanks around allowed) within 0 to
-// 2,147,483,647; anything else is no length at all.
-std::int32_t ContentLength(const std::string& text) {
-  std::size_t begin = text.find_first_not_of(" \t");
-  std::size_t end = text.find_last_not_of(" \t");
-  if (begin == std::string::npos) return -1;
-  const char* first = text.data() + begin;
-  const char* last = text.data() + end + 1;
-  if (!std::all_of(first, last, [](char c) { return c >= '0' && c <= '9'; })) return -1;
-  std::int64_t value = 0;
-  auto [stop, error] = std::from_chars(first, last, value);
-  if (error != std::errc() || stop != last || value > INT32_MAX) return -1;
-  return static_cast<std::int32_t>(value);
-}
-
-// 404 and 410 say the file is not there, whatever the reason text or protocol version.
-bool SaysGone(const std::string& headers) {
-  if (!headers.starts_with("HTTP/")) return false;
-  std::size_t space = headers.find(' ');
-  if (space == std::string::npos || headers.size() < space + 4) return false;
-  std::string code = headers.substr(space + 1, 3);
-  bool code_ends =
-      headers.size() == space + 4 || headers[space + 4] == ' ' || headers[space + 4] == '\r';
-  return code_ends && (code == "404" || code == "410");
-}
 
 }  // namespace
 
@@ -272,6 +230,8 @@ void InternetFile::RunDownload() {
     Yield();
     if (bCancelRequested) {
       Yield();
+      // The host may look at the file from its handler: every byte counted is in it.
+      file->Flush();
       if (events_ != nullptr) events_->DownloadCancelled(lTotalBytes);
       disconnect();
       file->Close();
@@ -311,15 +271,12 @@ void InternetFile::RequestInformation() {
     Yield();
     std::uint32_t length = kHeaderBufferSize;
     if (internet_.QueryRawHeaders(request, buffer.data(), &length)) {
-      const std::string headers = ModuloUp::TrimAtNul(buffer);
-      const std::string lower = Lower(headers);
-      last_modified_ = HeaderValue(headers, lower, "last-modified: ").value_or(kNotAvailable);
+      const RemoteFileInfo info = ParseHeaderBlock(buffer.data(), buffer.size());
+      last_modified_ = info.last_modified;
       Yield();
-      std::optional<std::string> size = HeaderValue(headers, lower, "content-length: ");
-      file_size_ = size ? ContentLength(*size) : -1;
+      file_size_ = info.size;
       Yield();
-      file_exists_ =
-          headers.find("HTTP/1.1 404 File Not Found") == std::string::npos && !SaysGone(headers);
+      file_exists_ = info.exists;
     } else {
       Yield();
       length = kHeaderBufferSize;
