@@ -25,6 +25,8 @@ namespace {
 using Clock = std::chrono::steady_clock;
 
 constexpr long kMaxRedirects = 10;
+// How long a read that has some bytes waits for the rest of its buffer.
+constexpr std::chrono::milliseconds kPartialReadWait{250};
 // A header block is kept up to this size; a longer one is only marked as too long.
 constexpr std::size_t kMaxHeaderBlock = 64 * 1024;
 // libcurl's receive buffer (its largest: fewest system calls per byte), and the room for body
@@ -75,7 +77,10 @@ struct SessionSettings {
 class Transfer {
  public:
   Transfer(const SessionSettings& session, const InternetOptions& options, const std::string& url)
-      : easy_(curl_easy_init()), multi_(curl_multi_init()), stall_(options.limits.stall_seconds) {
+      : easy_(curl_easy_init()),
+        multi_(curl_multi_init()),
+        stall_(options.limits.stall_seconds),
+        answer_limit_(options.limits.connect_seconds + options.limits.stall_seconds) {
     if (easy_ == nullptr || multi_ == nullptr) return;
     curl_easy_setopt(easy_, CURLOPT_URL, url.c_str());
     curl_easy_setopt(easy_, CURLOPT_USERAGENT, session.agent.c_str());
@@ -140,11 +145,11 @@ class Transfer {
 
   // Runs until the final answer's headers are in (true) or the transfer has ended without them.
   bool WaitForHeaders() {
-    RunUntil([this] { return final_headers_; });
+    RunUntilOrGiveUp([this] { return final_headers_; });
     return final_headers_ || (ended_ && result_ == CURLE_OK && complete_head_);
   }
   void WaitForEnd() {
-    RunUntil([] { return false; });
+    RunUntilOrGiveUp([] { return false; });
   }
   // Runs until the body bytes to be skipped are gone; false when the body ended first.
   bool WaitForSkip() {
@@ -156,15 +161,17 @@ class Transfer {
     return skip_ == 0;
   }
 
-  // Copies up to size waiting body bytes; waits for more only when none are waiting.
-  std::size_t ReadBody(char* buffer, std::size_t size) {
+  // Copies up to size waiting body bytes; waits for more only when none are waiting, and not
+  // past give_up_at (nothing is copied then).
+  std::size_t ReadBody(char* buffer, std::size_t size,
+                       Clock::time_point give_up_at = Clock::time_point::max()) {
     if (BodyWaiting() == 0 && !ended_) {
       if (paused_) {
         paused_ = false;
         // May deliver the held bytes at once, through OnBody.
         curl_easy_pause(easy_, CURLPAUSE_CONT);
       }
-      RunUntil([this] { return BodyWaiting() > 0; });
+      RunUntil([this, give_up_at] { return BodyWaiting() > 0 || Clock::now() >= give_up_at; });
     }
     std::size_t count = std::min(size, BodyWaiting());
     if (count == 0) return 0;
@@ -183,6 +190,15 @@ class Transfer {
   const std::string& content_range() const { return content_range_; }
 
  private:
+  // Like RunUntil, but a server that keeps talking without ever giving the final answer (one
+  // interim answer after another) is cut off once the connect and stall limits have passed.
+  template <typename Ready>
+  void RunUntilOrGiveUp(Ready ready) {
+    const Clock::time_point give_up_at = Clock::now() + answer_limit_;
+    RunUntil([&] { return ready() || Clock::now() >= give_up_at; });
+    if (!ended_ && !ready()) End(CURLE_OPERATION_TIMEDOUT);
+  }
+
   template <typename Ready>
   void RunUntil(Ready ready) {
     Clock::time_point quiet_since = Clock::now();
@@ -310,6 +326,7 @@ class Transfer {
   CURLM* multi_;
   curl_slist* headers_ = nullptr;
   std::chrono::seconds stall_;
+  std::chrono::seconds answer_limit_;
   bool added_ = false;
   bool connected_ = false;
   bool ended_ = false;
@@ -452,9 +469,14 @@ class CurlInternetApi : public InternetApi {
       return false;
     }
     Transfer& transfer = *file->transfer;
-    // Fill the buffer unless the body ends first, so a caller sees whole reads.
+    // Fill the buffer unless the body ends first, so a caller sees whole reads; but once some
+    // bytes are in hand, a server that trickles does not hold the caller (and its window)
+    // for longer than a moment.
+    const Clock::time_point hand_over_at = Clock::now() + kPartialReadWait;
     while (*read < size) {
-      std::size_t got = transfer.ReadBody(buffer + *read, size - *read);
+      std::size_t got = transfer.ReadBody(buffer + *read, size - *read,
+                                          *read > 0 ? hand_over_at : Clock::time_point::max());
+      if (got == 0 && *read > 0 && !transfer.ended()) return true;
       *read += static_cast<std::uint32_t>(got);
       file->position += static_cast<std::int64_t>(got);
       if (got == 0 && transfer.ended() && transfer.BodyWaiting() == 0) {
