@@ -233,29 +233,7 @@ TEST_F(ServedApplicationTest, MissingFromTheDirectoryIsIgnored) {
   EXPECT_FALSE(ModuloUp::RestartServedApplication(app_dir_));
 }
 
-class RestartTest : public ServedApplicationTest {
- protected:
-  static void SetUpTestSuite() { server_ = std::make_unique<XvfbServer>(); }
-  static void TearDownTestSuite() { server_.reset(); }
-
-  void SetUp() override {
-    ServedApplicationTest::SetUp();
-    ASSERT_TRUE(server_->running()) << server_->error();
-    display_ = std::make_unique<ScopedDisplay>(server_->display());
-    windows_ = std::make_unique<TestWindows>(server_->display());
-    ASSERT_TRUE(windows_->connected());
-  }
-  void TearDown() override {
-    windows_.reset();
-    display_.reset();
-  }
-
-  static std::unique_ptr<XvfbServer> server_;
-  std::unique_ptr<ScopedDisplay> display_;
-  std::unique_ptr<TestWindows> windows_;
-};
-
-std::unique_ptr<XvfbServer> RestartTest::server_;
+class RestartTest : public testing::WithTestDesktop<ServedApplicationTest> {};
 
 TEST_F(RestartTest, RecognisesTheServedApplicationByItsWindowTitle) {
   struct Case {

@@ -1,9 +1,15 @@
 #pragma once
 
+// GoogleTest before Xlib, whose macros (None, Bool) would break its headers.
+#include <gtest/gtest.h>
+
 #include <X11/Xlib.h>
 
+#include <memory>
 #include <string>
 #include <vector>
+
+#include "tests/support/xvfb_server.h"
 
 namespace rariduze::testing {
 
@@ -32,6 +38,32 @@ class TestWindows {
  private:
   Display* display_ = nullptr;
   bool client_list_set_ = false;
+};
+
+// A test fixture with a private X server for the whole suite and a desktop connection for each
+// test, on top of the fixture Base.
+template <typename Base>
+class WithTestDesktop : public Base {
+ protected:
+  static void SetUpTestSuite() { server_ = std::make_unique<XvfbServer>(); }
+  static void TearDownTestSuite() { server_.reset(); }
+
+  void SetUp() override {
+    Base::SetUp();
+    ASSERT_TRUE(server_->running()) << server_->error();
+    display_ = std::make_unique<ScopedDisplay>(server_->display());
+    windows_ = std::make_unique<TestWindows>(server_->display());
+    ASSERT_TRUE(windows_->connected());
+  }
+  void TearDown() override {
+    windows_.reset();
+    display_.reset();
+    Base::TearDown();
+  }
+
+  static inline std::unique_ptr<XvfbServer> server_;
+  std::unique_ptr<ScopedDisplay> display_;
+  std::unique_ptr<TestWindows> windows_;
 };
 
 }  // namespace rariduze::testing

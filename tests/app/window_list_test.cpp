@@ -38,28 +38,7 @@ TEST(WindowListWithoutDesktop, VisitsNothing) {
   EXPECT_TRUE(AllTitles().empty());
 }
 
-class WindowListTest : public ::testing::Test {
- protected:
-  static void SetUpTestSuite() { server_ = std::make_unique<XvfbServer>(); }
-  static void TearDownTestSuite() { server_.reset(); }
-
-  void SetUp() override {
-    ASSERT_TRUE(server_->running()) << server_->error();
-    display_ = std::make_unique<ScopedDisplay>(server_->display());
-    windows_ = std::make_unique<TestWindows>(server_->display());
-    ASSERT_TRUE(windows_->connected());
-  }
-  void TearDown() override {
-    windows_.reset();
-    display_.reset();
-  }
-
-  static std::unique_ptr<XvfbServer> server_;
-  std::unique_ptr<ScopedDisplay> display_;
-  std::unique_ptr<TestWindows> windows_;
-};
-
-std::unique_ptr<XvfbServer> WindowListTest::server_;
+using WindowListTest = testing::WithTestDesktop<::testing::Test>;
 
 TEST_F(WindowListTest, WithoutWindowManagerVisitsTheWindowsOnScreenWithTheirUtf8Titles) {
   windows_->Create("Zentri Computer");
