@@ -1,5 +1,5 @@
-// Arbitrary bytes as a settings or version file: reading must end, never crash, and a version
-// read from such a file must compare without fault.
+// Arbitrary bytes as a settings or version file: reading must end, never crash, a settings file
+// must survive a rewrite, and a version read from such a file must compare without fault.
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -8,6 +8,7 @@
 #include "fuzz/memory_file_system.h"
 #include "platform/failure.h"
 #include "platform/text_fields.h"
+#include "settings/settings_file.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   using namespace rariduze;
@@ -28,6 +29,18 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   fuzzing::MemoryFileSystem files;
   files.files["/app/versionZT.dat"] = text;
   files.files["/tmp/ZTVersion"] = text;
+  files.files["/app/proxy"] = text;
+  try {
+    ConnectionSettings settings = ReadSettings(files, "/app/proxy");
+    // A rewrite of what was read must keep the LAN choice, whatever the address holds.
+    std::size_t colon = settings.proxy.find(':');
+    std::string address = settings.proxy.substr(0, colon);
+    std::string port =
+        colon == std::string::npos ? std::string() : settings.proxy.substr(colon + 1);
+    WriteSettingsIfPresent(files, "/app/proxy", address, port, settings.UsesLan());
+    if (ReadSettings(files, "/app/proxy").UsesLan() != settings.UsesLan()) __builtin_trap();
+  } catch (const RuntimeFailure&) {
+  }
   std::string installed = ModuloUp::ReadInstalledVersion("/app/", files);
   std::string downloaded = ModuloUp::ReadDownloadedVersion("/tmp/", files);
   ModuloUp::IsNewerVersion(installed, downloaded);
