@@ -6,6 +6,7 @@
 #include <QPushButton>
 #include <QTimer>
 #include <QToolButton>
+#include <functional>
 #include <random>
 
 #include <gmock/gmock.h>
@@ -41,6 +42,19 @@ class MainWindowTest : public ::testing::Test {
     }
     return true;
   }
+  // Runs a scenario in a child process, with a fresh window that has loaded and is shown; the
+  // scenario must end the program by itself, as every way out of the updater does.
+  void ExpectProgramEndsAfter(const std::function<void(frmMain&)>& scenario) {
+    EXPECT_EXIT(
+        {
+          auto window = fixture.MakeWindow(ui);
+          window->Form_Load();
+          window->show();
+          scenario(*window);
+          std::exit(3);
+        },
+        ::testing::ExitedWithCode(0), "");
+  }
   bool LogHas(const std::string& request) {
     return fixture.server().AccessLog().find(request) != std::string::npos;
   }
@@ -56,16 +70,8 @@ TEST_F(MainWindowTest, NewerVersionAndYesInstallsWaitsReportsAndRestarts) {
   fixture.PublishVersion("1.0.23");
   fixture.PublishSetup(0);
   fixture.Serve();
-  EXPECT_EXIT(
-      {
-        auto window = fixture.MakeWindow(ui);
-        ui.yes_no_answer = kAnswerYes;
-        window->Form_Load();
-        window->show();
-        window->cmdVerifica()->click();
-        std::exit(3);  // the sequence must end the program by itself
-      },
-      ::testing::ExitedWithCode(0), "");
+  ui.yes_no_answer = kAnswerYes;
+  ExpectProgramEndsAfter([](frmMain& window) { window.cmdVerifica()->click(); });
 
   EXPECT_THAT(
       ReadBoxLog(fixture.BoxLog()),
@@ -86,14 +92,7 @@ TEST_F(MainWindowTest, NewerVersionAndYesInstallsWaitsReportsAndRestarts) {
 TEST_F(MainWindowTest, EqualVersionSaysSoThenUnloads) {
   fixture.PublishVersion("1.0.22");
   fixture.Serve();
-  EXPECT_EXIT(
-      {
-        auto window = fixture.MakeWindow(ui);
-        window->Form_Load();
-        window->cmdVerifica()->click();
-        std::exit(3);
-      },
-      ::testing::ExitedWithCode(0), "");
+  ExpectProgramEndsAfter([](frmMain& window) { window.cmdVerifica()->click(); });
   EXPECT_THAT(ReadBoxLog(fixture.BoxLog()),
               ElementsAre(AllOf(
                   Field(&ShownBox::text, "There are not available new versions of Zentri PC!"),
@@ -110,14 +109,7 @@ TEST_F(MainWindowTest, ExitDeletesTemporaryFilesAndStartsTheServedApplication) {
     WriteFile(temp + name, "left over");
   }
   WriteFile(temp + "unrelated", "kept");
-  EXPECT_EXIT(
-      {
-        auto window = fixture.MakeWindow(ui);
-        window->Form_Load();
-        window->cmdEsci()->click();
-        std::exit(3);
-      },
-      ::testing::ExitedWithCode(0), "");
+  ExpectProgramEndsAfter([](frmMain& window) { window.cmdEsci()->click(); });
   EXPECT_TRUE(TempFilesGone());
   EXPECT_EQ(ReadFile(temp + "unrelated"), "kept");
   EXPECT_TRUE(ServedAppStarted());
@@ -126,15 +118,7 @@ TEST_F(MainWindowTest, ExitDeletesTemporaryFilesAndStartsTheServedApplication) {
 
 TEST_F(MainWindowTest, CloseBoxUnloadsLikeExit) {
   fixture.Serve();
-  EXPECT_EXIT(
-      {
-        auto window = fixture.MakeWindow(ui);
-        window->Form_Load();
-        window->show();
-        window->close();
-        std::exit(3);
-      },
-      ::testing::ExitedWithCode(0), "");
+  ExpectProgramEndsAfter([](frmMain& window) { window.close(); });
   EXPECT_TRUE(ServedAppStarted());
 }
 
