@@ -18,6 +18,8 @@ std::string StandardFailureDescription(int number) {
       return "Input past end of file";
     case kFailurePathNotFound:
       return "Path not found";
+    case kFailureInvalidPropertyValue:
+      return "Invalid property value";
     default:
       return "Application-defined or object-defined error";
   }

@@ -13,6 +13,7 @@ enum FailureNumber : int {
   kFailureFileNotFound = 53,
   kFailureInputPastEndOfFile = 62,
   kFailurePathNotFound = 76,
+  kFailureInvalidPropertyValue = 380,
 };
 
 // The usual English description of a failure number ("Overflow", "Type mismatch", ...).

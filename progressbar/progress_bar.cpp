@@ -25,12 +25,7 @@ constexpr std::int64_t kDefaultBorderStyle = kBorderSolid;
 constexpr const char* kDefaultCaption = "100 %";
 constexpr double kDefaultMax = 100;
 
-[[noreturn]] void Fail(int number) {
-  if (number == kFailureInvalidPropertyValue) {
-    throw RuntimeFailure(number, "Invalid property value", kSource);
-  }
-  throw RuntimeFailure(number, {}, kSource);
-}
+[[noreturn]] void Fail(int number) { throw RuntimeFailure(number, {}, kSource); }
 
 std::int16_t Narrow16(std::int32_t value) {
   if (value < INT16_MIN || value > INT16_MAX) Fail(kFailureOverflow);

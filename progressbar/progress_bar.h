@@ -10,9 +10,6 @@
 
 namespace rariduze {
 
-// Raised by a part that does not accept a value (alignment, border style, pointer code).
-inline constexpr int kFailureInvalidPropertyValue = 380;
-
 // Colours are 0x00BBGGRR, or 0x800000nn for entry nn of the system colour table.
 using ColourCode = std::uint32_t;
 inline constexpr ColourCode kSystemWindow = 0x80000005;

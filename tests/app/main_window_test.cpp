@@ -281,29 +281,14 @@ INSTANTIATE_TEST_SUITE_P(
                        [](UpdaterFixture& f) { f.PublishFile("setupZT.zip", "PK\3\4 not a zip"); },
                        "The update could not be installed: the setup archive could not be "
                        "extracted."},
+        InstallFailure{"NoInstallerInTheArchive",
+                       [](UpdaterFixture& f) { f.PublishSetupWithoutInstaller(); },
+                       "The update could not be installed: the setup archive holds no "
+                       "\"setupZT.exe\"."},
         InstallFailure{"InstallerFails", [](UpdaterFixture& f) { f.PublishSetup(4); },
                        "The update could not be installed: the installer ended with exit "
                        "status 4."}),
     [](const ::testing::TestParamInfo<InstallFailure>& info) { return info.param.label; });
-
-TEST_F(MainWindowTest, ArchiveWithoutTheInstallerIsReported) {
-  fixture.PublishVersion("1.0.23");
-  TestDir other("other");
-  WriteFile(other.File("readme.txt"), "no installer here");
-  ASSERT_EQ(RunProgram({"zip", "-q", "-j", other.File("setupZT.zip"), other.File("readme.txt")})
-                .exit_status,
-            0);
-  fixture.PublishFile("setupZT.zip", ReadFile(other.File("setupZT.zip")));
-  fixture.Serve();
-  ui.yes_no_answer = kAnswerYes;
-  auto window = fixture.MakeWindow(ui);
-  window->Form_Load();
-  window->cmdVerifica()->click();
-  ASSERT_EQ(ui.boxes.size(), 2u);
-  EXPECT_EQ(ui.boxes[1].text,
-            "The update could not be installed: the setup archive holds no \"setupZT.exe\".");
-  EXPECT_TRUE(IsIdle(*window));
-}
 
 TEST_F(MainWindowTest, UnreadableVersionFileIsNotTakenForNoNewerVersion) {
   fixture.PublishVersion("<html>error</html>");

@@ -118,6 +118,13 @@ void UpdaterFixture::PublishSetup(int exit_status, const std::string& extra_cont
   if (run.exit_status != 0) throw std::runtime_error("zip failed: " + run.errors);
 }
 
+void UpdaterFixture::PublishSetupWithoutInstaller() {
+  WriteFile(installer_.File("readme.txt"), "no installer here");
+  ProgramRun run =
+      RunProgram({"zip", "-q", "-j", www_.File("setupZT.zip"), installer_.File("readme.txt")});
+  if (run.exit_status != 0) throw std::runtime_error("zip failed: " + run.errors);
+}
+
 void UpdaterFixture::PublishFile(const std::string& name, const std::string& bytes) {
   WriteFile(www_.File(name), bytes);
 }

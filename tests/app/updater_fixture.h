@@ -58,6 +58,8 @@ class UpdaterFixture {
   // exits with exit_status.
   void PublishVersion(const std::string& version);
   void PublishSetup(int exit_status = 0, const std::string& extra_content = {});
+  // A setup archive that holds no installer.
+  void PublishSetupWithoutInstaller();
   void PublishFile(const std::string& name, const std::string& bytes);
   void InstallVersion(const std::string& version);
   void WriteSettings(const std::string& bytes);

@@ -5,6 +5,7 @@
 #include "platform/internet.h"
 #include "tests/support/loopback_responder.h"
 #include "tests/support/nginx_server.h"
+#include "tests/support/test_data.h"
 #include "tests/support/test_dir.h"
 
 namespace rariduze {
@@ -12,16 +13,11 @@ namespace {
 
 using testing::LoopbackResponder;
 using testing::NginxServer;
+using testing::Pattern;
 using testing::Reply;
 using testing::TestDir;
 
 constexpr std::size_t kMiB = 1024 * 1024;
-
-std::string Pattern(std::size_t size) {
-  std::string bytes(size, '\0');
-  for (std::size_t i = 0; i < size; ++i) bytes[i] = static_cast<char>((i * 11 + i / 4093) & 0xff);
-  return bytes;
-}
 
 // Bodies many times larger than what is held between reads: receiving stops and starts again
 // over and over while the caller takes 2 KiB at a time, and no byte may be lost, doubled or

@@ -10,6 +10,7 @@
 #include "tests/support/child_process.h"
 #include "tests/support/loopback_responder.h"
 #include "tests/support/nginx_server.h"
+#include "tests/support/test_data.h"
 #include "tests/support/test_dir.h"
 
 namespace rariduze {
@@ -17,6 +18,7 @@ namespace {
 
 using testing::LoopbackResponder;
 using testing::NginxServer;
+using testing::Pattern;
 using testing::Reply;
 using testing::TestDir;
 
@@ -25,12 +27,6 @@ const char* const kAgent = "Mozilla/4.0 (compatible; MSIE 5.0; Windows NT; DigEx
 // A name whose 70-character label no resolver accepts: the lookup fails on this machine
 // without a query leaving it.
 const std::string kUnknownHost = std::string(70, 'a') + ".invalid";
-
-std::string Pattern(std::size_t size) {
-  std::string bytes(size, '\0');
-  for (std::size_t i = 0; i < size; ++i) bytes[i] = static_cast<char>((i * 7 + i / 251) & 0xff);
-  return bytes;
-}
 
 struct Body {
   bool ok = false;

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "platform/failure.h"
+#include "tests/support/test_data.h"
 
 namespace rariduze {
 namespace {
@@ -23,17 +24,9 @@ TEST(PropertyStore, KeysMatchWithoutRegardToCaseAndDefaultsAreNotStored) {
 }
 
 TEST(PropertyConversions, FailWithOverflowOrTypeMismatch) {
-  auto number_of = [](auto call) {
-    try {
-      call();
-    } catch (const RuntimeFailure& failure) {
-      return failure.number();
-    }
-    return 0;
-  };
-  EXPECT_EQ(number_of([] { ToInt16(std::int64_t{40000}); }), kFailureOverflow);
-  EXPECT_EQ(number_of([] { ToInt16(std::string("abc")); }), kFailureTypeMismatch);
-  EXPECT_EQ(number_of([] { ToInt32(1e12); }), kFailureOverflow);
+  EXPECT_EQ(testing::FailureNumberOf([] { ToInt16(std::int64_t{40000}); }), kFailureOverflow);
+  EXPECT_EQ(testing::FailureNumberOf([] { ToInt16(std::string("abc")); }), kFailureTypeMismatch);
+  EXPECT_EQ(testing::FailureNumberOf([] { ToInt32(1e12); }), kFailureOverflow);
   EXPECT_EQ(ToInt16(std::string(" 8080 ")), 8080);
   EXPECT_EQ(ToInt16(2.5), 2);  // halves go to even
   EXPECT_EQ(ToText(std::int64_t{80}), "80");

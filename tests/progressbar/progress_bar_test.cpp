@@ -3,11 +3,11 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <functional>
 #include <string>
 #include <vector>
 
 #include "platform/failure.h"
+#include "tests/support/test_data.h"
 
 namespace rariduze {
 namespace {
@@ -50,15 +50,6 @@ class Recorder : public ControlHost, public ProgressBarEvents, public ProgressBa
   void PartChanged() override { log.push_back("Part"); }
   float SurfaceTextHeight(const std::string&) override { return 195; }
 };
-
-int FailureOf(const std::function<void()>& call) {
-  try {
-    call();
-  } catch (const RuntimeFailure& failure) {
-    return failure.number();
-  }
-  return 0;
-}
 
 class ProgressBarTest : public ::testing::Test {
  protected:
@@ -192,7 +183,7 @@ TEST_F(ProgressBarTest, ChangeComparesWithThePreviousValueRoundedToWhole) {
 
 TEST_F(ProgressBarTest, ValueWriteOverflowsWhenThePreviousValueIsPast32Bits) {
   Load(0, 4e9, 3e9);
-  EXPECT_EQ(FailureOf([&] { bar.SetValue(1); }), kFailureOverflow);
+  EXPECT_EQ(testing::FailureNumberOf([&] { bar.SetValue(1); }), kFailureOverflow);
   EXPECT_EQ(bar.Value(), 3e9);
   EXPECT_TRUE(Take().empty());
 
@@ -210,8 +201,10 @@ TEST_F(ProgressBarTest, DecimaliRoundsHalvesToEvenAndRaisesChangeAfterTheRedraw)
   bar.SetDecimali(std::string("3.5"));
   EXPECT_EQ(bar.Decimali(), 4);
 
-  EXPECT_EQ(FailureOf([&] { bar.SetDecimali(std::int64_t{40000}); }), kFailureOverflow);
-  EXPECT_EQ(FailureOf([&] { bar.SetDecimali(std::string("due")); }), kFailureTypeMismatch);
+  EXPECT_EQ(testing::FailureNumberOf([&] { bar.SetDecimali(std::int64_t{40000}); }),
+            kFailureOverflow);
+  EXPECT_EQ(testing::FailureNumberOf([&] { bar.SetDecimali(std::string("due")); }),
+            kFailureTypeMismatch);
   EXPECT_EQ(bar.Decimali(), 4);
   Take();
 
@@ -226,12 +219,14 @@ TEST_F(ProgressBarTest, DecimaliRoundsHalvesToEvenAndRaisesChangeAfterTheRedraw)
 }
 
 TEST_F(ProgressBarTest, LookWritesCheckBeforeAnythingChanges) {
-  EXPECT_EQ(FailureOf([&] { bar.SetAlignment(70000); }), kFailureOverflow);
-  EXPECT_EQ(FailureOf([&] { bar.SetAlignment(3); }), kFailureInvalidPropertyValue);
-  EXPECT_EQ(FailureOf([&] { bar.SetBorderStyle(-1); }), kFailureInvalidPropertyValue);
-  EXPECT_EQ(FailureOf([&] { bar.SetBorderStyle(7); }), kFailureInvalidPropertyValue);
-  EXPECT_EQ(FailureOf([&] { bar.SetMousePointer(16); }), kFailureInvalidPropertyValue);
-  EXPECT_EQ(FailureOf([&] { bar.SetMousePointer(-40000); }), kFailureOverflow);
+  EXPECT_EQ(testing::FailureNumberOf([&] { bar.SetAlignment(70000); }), kFailureOverflow);
+  EXPECT_EQ(testing::FailureNumberOf([&] { bar.SetAlignment(3); }), kFailureInvalidPropertyValue);
+  EXPECT_EQ(testing::FailureNumberOf([&] { bar.SetBorderStyle(-1); }),
+            kFailureInvalidPropertyValue);
+  EXPECT_EQ(testing::FailureNumberOf([&] { bar.SetBorderStyle(7); }), kFailureInvalidPropertyValue);
+  EXPECT_EQ(testing::FailureNumberOf([&] { bar.SetMousePointer(16); }),
+            kFailureInvalidPropertyValue);
+  EXPECT_EQ(testing::FailureNumberOf([&] { bar.SetMousePointer(-40000); }), kFailureOverflow);
   EXPECT_TRUE(Take().empty());
   EXPECT_EQ(bar.Alignment(), kAlignCenter);
   EXPECT_EQ(bar.BorderStyle(), kBorderSolid);
@@ -388,7 +383,7 @@ TEST_F(ProgressBarTest, BrokenStoredSettingsFailClearly) {
     SCOPED_TRACE(broken[i].first);
     PropertyStore store;
     store.Write(broken[i].first, broken[i].second, std::monostate{});
-    EXPECT_EQ(FailureOf([&] { bar.ReadProperties(store); }), expected[i]);
+    EXPECT_EQ(testing::FailureNumberOf([&] { bar.ReadProperties(store); }), expected[i]);
   }
   EXPECT_EQ(ParseFontText("Foo, Bar ,10,ITALIC"), (FontDescription{"Foo, Bar", 10, false, true}));
 }

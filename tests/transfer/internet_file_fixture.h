@@ -8,19 +8,12 @@
 
 #include "platform/file_system.h"
 #include "platform/internet.h"
+#include "tests/support/test_data.h"
 #include "tests/support/test_dir.h"
 #include "tests/transfer/transfer_doubles.h"
 #include "transfer/internet_file.h"
 
 namespace rariduze::testing {
-
-inline std::string Pattern(std::size_t size, int seed = 0) {
-  std::string bytes(size, '\0');
-  for (std::size_t i = 0; i < size; ++i) {
-    bytes[i] = static_cast<char>((i * 13 + i / 509 + static_cast<std::size_t>(seed)) & 0xff);
-  }
-  return bytes;
-}
 
 inline std::vector<std::string> Lines(std::initializer_list<std::string> lines) { return lines; }
 

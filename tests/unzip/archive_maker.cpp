@@ -1,6 +1,8 @@
 #include "tests/unzip/archive_maker.h"
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <zip.h>
 
 #include <algorithm>
@@ -54,6 +56,22 @@ std::vector<std::string> TreeBelow(const std::string& folder) {
   }
   std::sort(names.begin(), names.end());
   return names;
+}
+
+std::time_t LocalTime(int year, int month, int day, int hour, int minute) {
+  std::tm when{};
+  when.tm_year = year - 1900;
+  when.tm_mon = month - 1;
+  when.tm_mday = day;
+  when.tm_hour = hour;
+  when.tm_min = minute;
+  when.tm_isdst = -1;
+  return std::mktime(&when);
+}
+
+void SetModified(const std::string& path, std::time_t when) {
+  struct timespec times[2] = {{when, 0}, {when, 0}};
+  ASSERT_EQ(::utimensat(AT_FDCWD, path.c_str(), times, 0), 0) << path;
 }
 
 }  // namespace rariduze::testing

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <ctime>
 #include <map>
 #include <optional>
 #include <string>
@@ -22,6 +23,11 @@ struct CraftedEntry {
   std::optional<std::uint32_t> unix_mode;
 };
 void CraftArchive(const std::string& path, const std::vector<CraftedEntry>& entries);
+
+// The local time year-month-day hour:minute as the system counts it (month from 1).
+std::time_t LocalTime(int year, int month, int day, int hour, int minute);
+// Sets a file's modification (and access) time; fails the test when it cannot.
+void SetModified(const std::string& path, std::time_t when);
 
 // Names of everything below folder, "/" separated, sorted ("" when it is empty).
 std::vector<std::string> TreeBelow(const std::string& folder);

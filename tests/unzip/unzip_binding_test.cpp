@@ -8,6 +8,7 @@
 
 #include "platform/failure.h"
 #include "platform/system_paths.h"
+#include "tests/support/test_data.h"
 #include "tests/support/test_dir.h"
 #include "tests/unzip/recording_events.h"
 #include "unzip/unzip_binding.h"
@@ -385,26 +386,19 @@ TEST_F(UnzipBindingTest, GetVersionReadsTheInterfaceVersionAndBetaLevel) {
 
 TEST_F(UnzipBindingTest, EntryGettersRefuseIndexesOutsideTheTable) {
   cUnzip unzip;
-  auto number_of = [](auto call) {
-    try {
-      call();
-    } catch (const RuntimeFailure& failure) {
-      return failure.number();
-    }
-    return 0;
-  };
-  EXPECT_EQ(number_of([&] { unzip.Filename(1); }), kFailureSubscriptOutOfRange);
+  EXPECT_EQ(testing::FailureNumberOf([&] { unzip.Filename(1); }), kFailureSubscriptOutOfRange);
   unzip.SetZipFile(
       Script("list 7 4 50 1 1 2020 0 0 45 a.txt Deflated 0 32\n"
              "list 50 1 -3 1 1 2020 0 0 45 b.txt Deflated 0 32\n"
              "list 2147483647 1 100 1 1 2020 0 0 45 c.txt Deflated 0 32\n"));
   unzip.Directory();
-  EXPECT_EQ(number_of([&] { unzip.Filename(0); }), kFailureSubscriptOutOfRange);
-  EXPECT_EQ(number_of([&] { unzip.FileDate(4); }), kFailureSubscriptOutOfRange);
-  EXPECT_EQ(number_of([&] { unzip.SetFileSelected(4, false); }), kFailureSubscriptOutOfRange);
+  EXPECT_EQ(testing::FailureNumberOf([&] { unzip.Filename(0); }), kFailureSubscriptOutOfRange);
+  EXPECT_EQ(testing::FailureNumberOf([&] { unzip.FileDate(4); }), kFailureSubscriptOutOfRange);
+  EXPECT_EQ(testing::FailureNumberOf([&] { unzip.SetFileSelected(4, false); }),
+            kFailureSubscriptOutOfRange);
   EXPECT_EQ(unzip.FilePackedSize(1), 3);
   EXPECT_EQ(unzip.FilePackedSize(2), -1);
-  EXPECT_EQ(number_of([&] { unzip.FilePackedSize(3); }), kFailureOverflow);
+  EXPECT_EQ(testing::FailureNumberOf([&] { unzip.FilePackedSize(3); }), kFailureOverflow);
 }
 
 TEST(UnzipSplitEntryPathTest, SplitsAtTheLastSeparator) {

@@ -26,9 +26,11 @@ namespace fs = std::filesystem;
 using testing::CraftArchive;
 using ::testing::ElementsAre;
 using ::testing::IsEmpty;
+using testing::LocalTime;
 using testing::MakeFiles;
 using testing::ReadFile;
 using testing::RunZip;
+using testing::SetModified;
 using testing::TestDir;
 using testing::TreeBelow;
 using testing::WriteFile;
@@ -66,11 +68,6 @@ std::uint32_t Crc32(const std::string& data) {
     for (int bit = 0; bit < 8; ++bit) crc = (crc >> 1) ^ (0xEDB88320u & (0u - (crc & 1u)));
   }
   return ~crc;
-}
-
-void SetModified(const std::string& path, std::time_t when) {
-  struct timespec times[2] = {{when, 0}, {when, 0}};
-  ASSERT_EQ(::utimensat(AT_FDCWD, path.c_str(), times, 0), 0);
 }
 
 class UnzipLibraryTest : public ::testing::Test {
@@ -148,14 +145,7 @@ TEST_F(UnzipLibraryTest, RecreatesFoldersOrPutsEveryFileAtTheTop) {
 TEST_F(UnzipLibraryTest, ListingFillsTheTableWithTheArchivesFiles) {
   std::string text = Words(20000, 1);
   MakeFiles(src_, {{"docs/readme.txt", text}, {"top.txt", "x"}});
-  std::tm when{};
-  when.tm_year = 2021 - 1900;
-  when.tm_mon = 2;
-  when.tm_mday = 4;
-  when.tm_hour = 5;
-  when.tm_min = 6;
-  when.tm_isdst = -1;
-  SetModified(src_ + "/docs/readme.txt", std::mktime(&when));
+  SetModified(src_ + "/docs/readme.txt", LocalTime(2021, 3, 4, 5, 6));
   std::string archive = Zip({});
 
   unzip_.SetZipFile(archive);

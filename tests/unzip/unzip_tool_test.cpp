@@ -35,17 +35,8 @@ class UnzipToolTest : public ::testing::Test {
  protected:
   void SetUp() override {
     MakeFiles(src_, {{"docs/sub/readme.txt", "readme\n"}, {"top.txt", "top"}});
-    std::tm when{};
-    when.tm_year = 2021 - 1900;
-    when.tm_mon = 2;
-    when.tm_mday = 4;
-    when.tm_hour = 5;
-    when.tm_min = 6;
-    when.tm_isdst = -1;
-    std::time_t stamp = std::mktime(&when);
-    struct timespec times[2] = {{stamp, 0}, {stamp, 0}};
     for (const char* file : {"/docs/sub/readme.txt", "/top.txt"}) {
-      ::utimensat(AT_FDCWD, (src_ + file).c_str(), times, 0);
+      SetModified(src_ + file, LocalTime(2021, 3, 4, 5, 6));
     }
     ASSERT_TRUE(RunZip(src_, {"-r", archive_, "top.txt", "docs"}));
   }
