@@ -10,6 +10,7 @@
 
 #include "app/paths.h"
 #include "app/picture_button.h"
+#include "platform/network_links.h"
 #include "platform/program_version.h"
 #include "platform/twips_qt.h"
 #include "progressbar/progress_bar_widget.h"
@@ -48,7 +49,7 @@ frmMain::frmMain(UiServices& ui, InternetApi& internet, FileSystem& files, Updat
 frmMain::~frmMain() { IntF_.SetEvents(nullptr); }
 
 bool frmMain::RegAttiva() const {
-  return setup_.links_dir.empty() ? rariduze::RegAttiva() : rariduze::RegAttiva(setup_.links_dir);
+  return setup_.links_dir.empty() ? rariduze::RegAttiva() : CountPppLinksUp(setup_.links_dir) > 0;
 }
 
 void frmMain::BuildWindow() {

@@ -6,7 +6,7 @@ namespace rariduze::ModuloUp {
 
 std::string AppDir() {
   std::string dir = ExecutableDirectory();
-  if (dir.empty() || dir.back() != '/') dir += '/';
+  if (dir.empty() || dir.back() != PathSeparator()) dir += PathSeparator();
   return dir;
 }
 
@@ -31,12 +31,6 @@ std::string TrimAtNul(const std::string& buffer) {
 
 namespace rariduze {
 
-std::optional<std::string> TempDir(std::string* error) {
-  std::optional<std::string> dir =
-      PreparePrivateDirectory(UserTempBase(), "rariduze-" + CurrentUserTag(), error);
-  if (!dir) return std::nullopt;
-  if (dir->back() != '/') *dir += '/';
-  return dir;
-}
+std::optional<std::string> TempDir(std::string* error) { return PrivateTempDirectory(error); }
 
 }  // namespace rariduze

@@ -5,7 +5,7 @@
 
 namespace rariduze::ModuloUp {
 
-// The updater's own directory, ending in "/".
+// The updater's own directory, ending in the platform's separator ("/" or "\").
 std::string AppDir();
 
 // Removes a leading lower-case "http://" or "https://" from url and splits the rest at its
@@ -20,9 +20,10 @@ std::string TrimAtNul(const std::string& buffer);
 
 namespace rariduze {
 
-// The user's private temporary directory, ending in "/": a folder of this user's own under
-// $TMPDIR (or /tmp), because the updater extracts and runs an installer there. Nothing, with
-// the reason in *error, when no safe folder can be had.
+// The user's private temporary directory, ending in the separator: the updater extracts and
+// runs an installer there, so other users must not reach it (on Linux a folder of the user's
+// own under $TMPDIR or /tmp; on Windows the user's temporary folder). Nothing, with the reason
+// in *error, when no safe folder can be had.
 std::optional<std::string> TempDir(std::string* error = nullptr);
 
 }  // namespace rariduze

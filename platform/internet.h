@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -33,6 +34,12 @@ struct InternetLimits {
   long stall_seconds = 30;    // no byte at all for this long ends the transfer
 };
 
+// Called while an operation waits for the network, at least every 100 ms, from the thread
+// that called the operation: it may let the user interface run. Returning false abandons the
+// wait, and the operation fails as it would on a broken connection.
+using InternetWaitHook = std::function<bool()>;
+inline constexpr int kWaitHookIntervalMs = 100;
+
 struct InternetOptions {
   InternetLimits limits;
   // A CA bundle to trust instead of the system's store (tests); empty = the system's store.
@@ -44,6 +51,9 @@ struct InternetOptions {
 class InternetApi {
  public:
   virtual ~InternetApi() = default;
+
+  // Who is called during waits; an empty hook waits without interruption.
+  virtual void SetWaitHook(InternetWaitHook hook) = 0;
 
   // proxy is used with kProxy only ("server:port").
   virtual InternetHandle OpenSession(const std::string& agent, InternetAccess access,

@@ -405,6 +405,9 @@ class CurlInternetApi : public InternetApi {
  public:
   explicit CurlInternetApi(InternetOptions options) : options_(std::move(options)) {}
 
+  // Kept for the sliced waits; no wait calls it yet.
+  void SetWaitHook(InternetWaitHook hook) override { wait_hook_ = std::move(hook); }
+
   InternetHandle OpenSession(const std::string& agent, InternetAccess access,
                              const std::string& proxy) override {
     if (access != InternetAccess::kPreconfigured && access != InternetAccess::kDirect &&
@@ -629,6 +632,7 @@ class CurlInternetApi : public InternetApi {
   }
 
   InternetOptions options_;
+  InternetWaitHook wait_hook_;
   // Handles are never reused, so a closed one stays invalid.
   InternetHandle next_handle_ = 0x1000;
   std::unordered_map<InternetHandle, std::unique_ptr<HandleObject>> handles_;

@@ -12,6 +12,9 @@ struct NetworkLink {
   bool up = false;     // switched on and able to carry traffic
 };
 
+// The kernel's link type of a PPP interface, the kind a dial-up connection brings up.
+inline constexpr int kLinkTypePpp = 512;
+
 // Where the system lists its network interfaces.
 std::string SystemNetworkLinksDir();
 
@@ -19,5 +22,8 @@ std::string SystemNetworkLinksDir();
 // per interface holding "type" (decimal), "flags" (hexadecimal) and "operstate". A missing or
 // unreadable folder gives no interfaces.
 std::vector<NetworkLink> ListNetworkLinks(const std::string& links_dir);
+
+// The PPP interfaces listed in links_dir that are up.
+int CountPppLinksUp(const std::string& links_dir);
 
 }  // namespace rariduze

@@ -8,20 +8,15 @@ namespace rariduze {
 // Directory of the running executable, without a trailing separator except at the root.
 std::string ExecutableDirectory();
 
-// File name of the running executable ("rariduze").
+// File name of the running executable ("rariduze", "rariduze.exe").
 std::string ExecutableName();
 
-// The user's base folder for temporary files ($TMPDIR, else /tmp), without trailing separator.
-std::string UserTempBase();
+// The separator this platform puts between a folder and a name: '/' or '\'.
+char PathSeparator();
 
-// A short tag that tells this user apart from others on the machine (the user id).
-std::string CurrentUserTag();
-
-// Makes sure parent/name is a directory that only the current user can reach: created with
-// owner-only access when missing; refused when it is a symbolic link, not a directory, owned
-// by someone else, or open to group or others. Returns its path (no trailing separator) or
-// nothing with the reason in *error.
-std::optional<std::string> PreparePrivateDirectory(const std::string& parent,
-                                                   const std::string& name, std::string* error);
+// The folder where the updater keeps its temporary files, ending in the separator. It must be
+// out of other users' reach, because an installer is extracted and run from there. Nothing,
+// with the reason in *error, when no such folder can be had.
+std::optional<std::string> PrivateTempDirectory(std::string* error);
 
 }  // namespace rariduze

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/private_directory_posix.h"
 #include "platform/system_paths.h"
 
 namespace rariduze {
@@ -67,6 +68,16 @@ std::optional<std::string> PreparePrivateDirectory(const std::string& parent,
   if (st.st_uid != ::geteuid()) return fail("belongs to another user");
   if ((st.st_mode & 077) != 0) return fail("can be reached by other users");
   return path;
+}
+
+char PathSeparator() { return '/'; }
+
+std::optional<std::string> PrivateTempDirectory(std::string* error) {
+  // /tmp is shared by every user: the updater's files go to a folder of the user's own there.
+  std::optional<std::string> dir =
+      PreparePrivateDirectory(UserTempBase(), "rariduze-" + CurrentUserTag(), error);
+  if (dir && dir->back() != '/') *dir += '/';
+  return dir;
 }
 
 }  // namespace rariduze

@@ -1,16 +1,9 @@
 #include "settings/dialup.h"
 
-#include "platform/network_links.h"
+#include "platform/dial_up.h"
 
 namespace rariduze {
 
-bool RegAttiva() { return RegAttiva(SystemNetworkLinksDir()); }
-
-bool RegAttiva(const std::string& links_dir) {
-  for (const NetworkLink& link : ListNetworkLinks(links_dir)) {
-    if (link.link_type == kLinkTypePpp && link.up) return true;
-  }
-  return false;
-}
+bool RegAttiva() { return CountActiveDialUpConnections() > 0; }
 
 }  // namespace rariduze

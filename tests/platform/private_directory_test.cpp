@@ -3,7 +3,7 @@
 
 #include <gtest/gtest.h>
 
-#include "platform/system_paths.h"
+#include "platform/private_directory_posix.h"
 #include "tests/support/test_dir.h"
 
 namespace rariduze {

@@ -1,7 +1,5 @@
 #pragma once
 
-#include <sys/types.h>
-
 #include <chrono>
 #include <cstdint>
 #include <optional>
@@ -12,6 +10,9 @@ namespace rariduze::testing {
 
 // A program run as a child of the test, its standard output and error going to files. The
 // destructor ends it (TERM, then KILL) and reaps it, so no test leaves a process behind.
+// Under Wine a program named without ".exe" (nginx, zip, openssl) is a Linux program: it is
+// started through Wine's bridge to Linux, with arguments that are paths on drive Z: turned into
+// Linux paths.
 class ChildProcess {
  public:
   // argv[0] is a path or a name looked up in PATH.
@@ -22,7 +23,7 @@ class ChildProcess {
   ChildProcess& operator=(const ChildProcess&) = delete;
 
   bool started() const { return pid_ > 0; }
-  pid_t pid() const { return pid_; }
+  long pid() const { return pid_; }
   bool Running();
   // The exit status once it has ended by itself within timeout (-1 when a signal ended it);
   // nothing while it still runs.
@@ -35,7 +36,9 @@ class ChildProcess {
  private:
   bool Reap(bool block);
 
-  pid_t pid_ = -1;
+  long pid_ = -1;
+  std::intptr_t handle_ = 0;  // Windows: the process's handle; 0 for a Linux program
+  std::string run_dir_;       // Windows, Linux program: where its pid and exit status appear
   std::optional<int> status_;
   long peak_rss_kib_ = 0;
 };

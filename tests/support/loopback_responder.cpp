@@ -1,13 +1,8 @@
 #include "tests/support/loopback_responder.h"
 
-#include <arpa/inet.h>
-#include <fcntl.h>
-#include <netinet/in.h>
-#include <poll.h>
-#include <sys/socket.h>
-#include <unistd.h>
-
 #include <stdexcept>
+
+#include "tests/support/loopback_socket.h"
 
 namespace rariduze::testing {
 namespace {
@@ -54,30 +49,17 @@ Reply Reply::Answer(const std::string& status_line, const std::string& body,
 }
 
 LoopbackResponder::LoopbackResponder() {
-  listener_ = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-  sockaddr_in address{};
-  address.sin_family = AF_INET;
-  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  socklen_t length = sizeof address;
-  if (listener_ < 0 || ::bind(listener_, reinterpret_cast<sockaddr*>(&address), length) != 0 ||
-      ::listen(listener_, 16) != 0 ||
-      ::getsockname(listener_, reinterpret_cast<sockaddr*>(&address), &length) != 0 ||
-      ::pipe2(wake_, O_CLOEXEC) != 0) {
-    if (listener_ >= 0) ::close(listener_);
-    throw std::runtime_error("the responder cannot listen on 127.0.0.1");
-  }
-  port_ = ntohs(address.sin_port);
+  listener_ = ListenOnLoopback(0, &port_);
+  if (listener_ == kNoSocket) throw std::runtime_error("the responder cannot listen on 127.0.0.1");
   thread_ = std::thread([this] { Serve(); });
 }
 
 LoopbackResponder::~LoopbackResponder() {
   stop_ = true;
-  char wake = 1;
-  [[maybe_unused]] ssize_t ignored = ::write(wake_[1], &wake, 1);
+  // A connection of its own wakes a thread that waits for the next client.
+  CloseSocket(ConnectToLoopback(port_));
   thread_.join();
-  ::close(listener_);
-  ::close(wake_[0]);
-  ::close(wake_[1]);
+  CloseSocket(listener_);
 }
 
 std::string LoopbackResponder::Url(const std::string& path) const {
@@ -101,17 +83,16 @@ std::vector<std::string> LoopbackResponder::Requests() const {
 
 void LoopbackResponder::Serve() {
   while (!Stopping()) {
-    pollfd fds[2] = {{listener_, POLLIN, 0}, {wake_[0], POLLIN, 0}};
-    if (::poll(fds, 2, 200) <= 0 || (fds[0].revents & POLLIN) == 0) continue;
-    int connection = ::accept4(listener_, nullptr, nullptr, SOCK_CLOEXEC);
-    if (connection < 0) continue;
-    Answer(connection);
-    ::shutdown(connection, SHUT_RDWR);
-    ::close(connection);
+    if (!WaitReadable(listener_, 200)) continue;
+    Socket connection = AcceptConnection(listener_);
+    if (connection == kNoSocket) continue;
+    if (!Stopping()) Answer(connection);
+    ShutDown(connection);
+    CloseSocket(connection);
   }
 }
 
-void LoopbackResponder::Answer(int connection) {
+void LoopbackResponder::Answer(Socket connection) {
   // Waits until the connection has input (or the client left), the time is up or the test
   // stops; true when there is something to read.
   auto wait_readable = [&](milliseconds time) {
@@ -119,9 +100,8 @@ void LoopbackResponder::Answer(int connection) {
     while (!Stopping()) {
       auto left = std::chrono::duration_cast<milliseconds>(deadline - Clock::now()).count();
       if (left <= 0) return false;
-      pollfd fds[2] = {{connection, POLLIN, 0}, {wake_[0], POLLIN, 0}};
-      int ready = ::poll(fds, 2, static_cast<int>(std::min<long>(left, 200)));
-      if (ready > 0 && fds[0].revents != 0) return true;
+      // Short slices, so that a test that ends is not kept waiting.
+      if (WaitReadable(connection, static_cast<int>(std::min<long>(left, 50)))) return true;
     }
     return false;
   };
@@ -130,7 +110,7 @@ void LoopbackResponder::Answer(int connection) {
   char buffer[4096];
   while (request.find("\r\n\r\n") == std::string::npos && request.size() < kMaxRequestHead) {
     if (!wait_readable(kRequestWait)) break;
-    ssize_t got = ::recv(connection, buffer, sizeof buffer, 0);
+    long got = ReceiveSome(connection, buffer, sizeof buffer);
     if (got <= 0) break;
     request.append(buffer, static_cast<std::size_t>(got));
   }
@@ -152,8 +132,7 @@ void LoopbackResponder::Answer(int connection) {
       case Reply::Kind::kSend: {
         std::size_t sent = 0;
         while (sent < step.bytes.size()) {
-          ssize_t n =
-              ::send(connection, step.bytes.data() + sent, step.bytes.size() - sent, MSG_NOSIGNAL);
+          long n = SendSome(connection, step.bytes.data() + sent, step.bytes.size() - sent);
           if (n <= 0) return;  // the client left
           sent += static_cast<std::size_t>(n);
         }
@@ -173,7 +152,7 @@ void LoopbackResponder::Answer(int connection) {
         while (!Stopping() && Clock::now() < until) {
           auto left = std::chrono::duration_cast<milliseconds>(until - Clock::now());
           if (!wait_readable(left)) continue;
-          if (::recv(connection, buffer, sizeof buffer, 0) <= 0) return;
+          if (ReceiveSome(connection, buffer, sizeof buffer) <= 0) return;
         }
         break;
       }

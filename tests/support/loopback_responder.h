@@ -9,6 +9,8 @@
 #include <thread>
 #include <vector>
 
+#include "tests/support/loopback_socket.h"
+
 namespace rariduze::testing {
 
 // What the responder does on one connection after it has read the request: exact bytes,
@@ -61,11 +63,10 @@ class LoopbackResponder {
 
  private:
   void Serve();
-  void Answer(int connection);
+  void Answer(Socket connection);
   bool Stopping() const { return stop_.load(); }
 
-  int listener_ = -1;
-  int wake_[2] = {-1, -1};
+  Socket listener_ = kNoSocket;
   std::uint16_t port_ = 0;
   std::atomic<bool> stop_{false};
   mutable std::mutex mutex_;

@@ -1,9 +1,9 @@
 #include "tests/support/nginx_server.h"
 
-#include <unistd.h>
-
 #include <filesystem>
 #include <stdexcept>
+
+#include "tests/support/host.h"
 
 namespace rariduze::testing {
 
@@ -46,18 +46,20 @@ std::string NginxServer::AccessLog() const { return ReadFile(dir_.File("access.l
 std::string NginxServer::ErrorLog() const { return ReadFile(dir_.File("error.log")); }
 
 std::string NginxServer::WriteConfig() const {
-  const std::string temp = dir_.File("temp");
+  // nginx is a Linux program: it names files the Linux way.
+  auto file = [this](const std::string& name) { return UnixPath(dir_.File(name)); };
+  const std::string temp = file("temp");
   std::string config;
   // One process in the foreground: nothing to orphan when the test ends it.
   config += "daemon off;\nmaster_process off;\nworker_processes 1;\n";
   // As root, nginx would otherwise serve through an unprivileged user that cannot read here.
-  if (::geteuid() == 0) config += "user root;\n";
-  config += "pid " + dir_.File("nginx.pid") + ";\n";
-  config += "error_log " + dir_.File("error.log") + " info;\n";
+  if (LinuxUserIsRoot()) config += "user root;\n";
+  config += "pid " + file("nginx.pid") + ";\n";
+  config += "error_log " + file("error.log") + " info;\n";
   config += "events { worker_connections 64; }\n";
   config += "http {\n";
   config += "  log_format ranged '$request $status $body_bytes_sent range=\"$http_range\"';\n";
-  config += "  access_log " + dir_.File("access.log") + " ranged;\n";
+  config += "  access_log " + file("access.log") + " ranged;\n";
   for (const char* kind : {"client_body", "proxy", "fastcgi", "uwsgi", "scgi"}) {
     config += std::string("  ") + kind + "_temp_path " + temp + "/" + kind + ";\n";
   }
@@ -67,7 +69,7 @@ std::string NginxServer::WriteConfig() const {
   config += "  server {\n";
   config +=
       "    listen 127.0.0.1:" + std::to_string(port_) + " " + options_.listen_parameters + ";\n";
-  config += "    root " + options_.root + ";\n";
+  config += "    root " + UnixPath(options_.root) + ";\n";
   config += options_.server_config + "\n";
   config += "  }\n}\n";
   std::string path = dir_.File("nginx.conf");

@@ -3,6 +3,7 @@
 #include <stdexcept>
 
 #include "tests/support/child_process.h"
+#include "tests/support/host.h"
 
 namespace rariduze::testing {
 namespace {
@@ -57,8 +58,8 @@ NginxOptions HttpsNginxOptions(const std::string& root, const ServerCertificate&
   options.root = root;
   options.scheme = "https";
   options.listen_parameters = "ssl";
-  options.server_config = "ssl_certificate " + certificate.certificate + ";\nssl_certificate_key " +
-                          certificate.key + ";";
+  options.server_config = "ssl_certificate " + UnixPath(certificate.certificate) +
+                          ";\nssl_certificate_key " + UnixPath(certificate.key) + ";";
   return options;
 }
 

@@ -1,29 +1,38 @@
 #include "tests/support/test_dir.h"
 
-#include <unistd.h>
-
 #include <atomic>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <random>
 #include <sstream>
+
+#include "tests/support/host.h"
 
 namespace rariduze::testing {
 
 std::string TestWorkRoot() {
-  const char* root = std::getenv("RARIDUZE_TEST_WORK_DIR");
-  std::string path = root != nullptr && root[0] != '\0' ? root : "/tmp/rariduze-test-work";
+  std::optional<std::string> root = GetEnv("RARIDUZE_TEST_WORK_DIR");
+  std::string path = root && !root->empty()
+                         ? PlatformPath(*root)
+                         : (std::filesystem::temp_directory_path() / "rariduze-test-work").string();
   std::filesystem::create_directories(path);
   return path;
 }
 
+char PathSeparator() { return static_cast<char>(std::filesystem::path::preferred_separator); }
+
 TestDir::TestDir(const std::string& label) {
+  // Tests of one suite run in processes of their own at the same time: a random tag keeps
+  // their folders apart.
+  static const std::string tag = std::to_string(std::random_device{}() % 1000000);
   static std::atomic<int> counter{0};
-  path_ = TestWorkRoot() + "/" + label + "-" + std::to_string(::getpid()) + "-" +
-          std::to_string(counter++);
+  path_ = TestWorkRoot() + PathSeparator() + label + "-" + tag + "-" + std::to_string(counter++);
   std::filesystem::remove_all(path_);
   std::filesystem::create_directories(path_);
 }
+
+std::string TestDir::File(const std::string& name) const { return path_ + PathSeparator() + name; }
 
 TestDir::~TestDir() {
   std::error_code ignored;

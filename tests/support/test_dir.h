@@ -5,7 +5,7 @@
 namespace rariduze::testing {
 
 // A fresh, empty folder below the build tree's test-work folder, removed when the object goes.
-// The path has no trailing "/".
+// The path has no trailing separator.
 class TestDir {
  public:
   explicit TestDir(const std::string& label = "t");
@@ -14,8 +14,8 @@ class TestDir {
   TestDir& operator=(const TestDir&) = delete;
 
   const std::string& path() const { return path_; }
-  // path() + "/" + name
-  std::string File(const std::string& name) const { return path_ + "/" + name; }
+  // path(), the platform's separator, name
+  std::string File(const std::string& name) const;
 
  private:
   std::string path_;
@@ -26,7 +26,10 @@ void WriteFile(const std::string& path, const std::string& bytes);
 std::string ReadFile(const std::string& path);
 bool FileIsThere(const std::string& path);
 
-// The folder for a test's files (RARIDUZE_TEST_WORK_DIR, else a folder under /tmp).
+// The folder for a test's files (RARIDUZE_TEST_WORK_DIR, else one in the temporary folder).
 std::string TestWorkRoot();
+
+// The platform's separator between a folder and a name: '/' or '\'.
+char PathSeparator();
 
 }  // namespace rariduze::testing

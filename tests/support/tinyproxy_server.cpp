@@ -2,6 +2,8 @@
 
 #include <stdexcept>
 
+#include "tests/support/host.h"
+
 namespace rariduze::testing {
 
 TinyproxyServer::TinyproxyServer() {
@@ -18,7 +20,7 @@ TinyproxyServer::TinyproxyServer() {
                           "Allow 127.0.0.1\n"
                           "LogLevel Info\n"
                           "LogFile \"" +
-                          dir_.File("tinyproxy.log") + "\"\n");
+                          UnixPath(dir_.File("tinyproxy.log")) + "\"\n");
     // -d: stay in the foreground as our child.
     process_ =
         std::make_unique<ChildProcess>(std::vector<std::string>{"tinyproxy", "-d", "-c", config},

@@ -11,6 +11,7 @@
 #include "platform/control_host.h"
 #include "platform/internet.h"
 #include "platform/ui_services.h"
+#include "tests/support/host.h"
 #include "transfer/internet_file.h"
 
 namespace rariduze::testing {
@@ -67,6 +68,8 @@ class RecordingHost : public ControlHost {
 class CountingInternet : public InternetApi {
  public:
   explicit CountingInternet(InternetApi& real) : real_(real) {}
+
+  void SetWaitHook(InternetWaitHook hook) override { real_.SetWaitHook(std::move(hook)); }
 
   InternetHandle OpenSession(const std::string& agent, InternetAccess access,
                              const std::string& proxy) override {
@@ -129,29 +132,6 @@ class CountingInternet : public InternetApi {
   InternetApi& real_;
   std::set<InternetHandle> sessions_;
   std::set<InternetHandle> others_;
-};
-
-// Sets (or, with nothing, unsets) an environment variable for a scope.
-class ScopedEnv {
- public:
-  ScopedEnv(const std::string& name, const std::optional<std::string>& value) : name_(name) {
-    if (const char* old = std::getenv(name.c_str())) saved_ = old;
-    Set(value);
-  }
-  ~ScopedEnv() { Set(saved_); }
-  ScopedEnv(const ScopedEnv&) = delete;
-  ScopedEnv& operator=(const ScopedEnv&) = delete;
-
- private:
-  void Set(const std::optional<std::string>& value) {
-    if (value) {
-      ::setenv(name_.c_str(), value->c_str(), 1);
-    } else {
-      ::unsetenv(name_.c_str());
-    }
-  }
-  std::string name_;
-  std::optional<std::string> saved_;
 };
 
 }  // namespace rariduze::testing

@@ -1,5 +1,3 @@
-#include "settings/dialup.h"
-
 #include <filesystem>
 #include <string>
 
@@ -32,37 +30,37 @@ class FakeLinks {
   TestDir dir_{"net"};
 };
 
-TEST(RegAttiva, FalseWithoutInterfaces) {
+TEST(PppLinks, NoneWithoutInterfaces) {
   FakeLinks links;
-  EXPECT_FALSE(RegAttiva(links.path()));
-  EXPECT_FALSE(RegAttiva(links.path() + "/missing"));
+  EXPECT_EQ(CountPppLinksUp(links.path()), 0);
+  EXPECT_EQ(CountPppLinksUp(links.path() + "/missing"), 0);
 }
 
-TEST(RegAttiva, TrueOnlyForAPppInterfaceThatIsUp) {
+TEST(PppLinks, CountsOnlyPppInterfacesThatAreUp) {
   FakeLinks links;
   links.Add("lo", "772", "0x9", "unknown");
   links.Add("eth0", "1", "0x1003", "up");
-  EXPECT_FALSE(RegAttiva(links.path())) << "Ethernet and loopback are not dial-up";
+  EXPECT_EQ(CountPppLinksUp(links.path()), 0) << "Ethernet and loopback are not dial-up";
 
   links.Add("ppp0", "512", "0x1090", "down");
-  EXPECT_FALSE(RegAttiva(links.path())) << "a PPP interface that is down";
+  EXPECT_EQ(CountPppLinksUp(links.path()), 0) << "a PPP interface that is down";
 
   links.Add("ppp1", "512", "0x1091", "unknown");
-  EXPECT_TRUE(RegAttiva(links.path())) << "a PPP interface that is up";
+  EXPECT_EQ(CountPppLinksUp(links.path()), 1) << "a PPP interface that is up";
 }
 
-TEST(RegAttiva, APppInterfaceWithoutItsLowerLayerIsNotActive) {
+TEST(PppLinks, APppInterfaceWithoutItsLowerLayerIsNotActive) {
   FakeLinks links;
   links.Add("ppp0", "512", "0x1091", "lowerlayerdown");
-  EXPECT_FALSE(RegAttiva(links.path()));
+  EXPECT_EQ(CountPppLinksUp(links.path()), 0);
 }
 
-TEST(RegAttiva, GarbledInterfaceFilesCountAsNotActive) {
+TEST(PppLinks, GarbledInterfaceFilesCountAsNotActive) {
   FakeLinks links;
   links.Add("ppp0", "512abc", "0x1091", "unknown");
   links.Add("ppp1", "512", "up", "unknown");
   links.Add("ppp2", "", "", "");
-  EXPECT_FALSE(RegAttiva(links.path()));
+  EXPECT_EQ(CountPppLinksUp(links.path()), 0);
 }
 
 TEST(NetworkLinks, ReadsTheSystemsOwnList) {

@@ -1,0 +1,51 @@
+#include "platform/dynamic_library.h"
+#include "platform/wide_text_windows.h"
+#include "platform/windows_api.h"
+
+namespace rariduze {
+namespace {
+
+class WindowsLibrary : public DynamicLibrary {
+ public:
+  explicit WindowsLibrary(HMODULE module) : module_(module) {}
+  ~WindowsLibrary() override { ::FreeLibrary(module_); }
+  WindowsLibrary(const WindowsLibrary&) = delete;
+  WindowsLibrary& operator=(const WindowsLibrary&) = delete;
+
+  void* Symbol(const std::string& name) const override {
+    return reinterpret_cast<void*>(::GetProcAddress(module_, name.c_str()));
+  }
+
+ private:
+  HMODULE module_;
+};
+
+bool IsFullPath(const std::wstring& path) {
+  const bool drive = path.size() >= 3 && path[1] == L':' && path[2] == L'\\';
+  const bool unc = path.size() >= 2 && path[0] == L'\\' && path[1] == L'\\';
+  return drive || unc;
+}
+
+}  // namespace
+
+std::unique_ptr<DynamicLibrary> LoadDynamicLibrary(const std::string& path, std::string* error) {
+  // Only the file named is loaded, never one found on the search path, where anybody who can
+  // write to the current folder or to PATH could plant a library of the same name. Its own
+  // dependencies come from its folder and the system's.
+  const std::wstring wide = WidePath(path);
+  if (!IsFullPath(wide)) {
+    if (error != nullptr) *error = path + ": not a full path";
+    return nullptr;
+  }
+  HMODULE module = ::LoadLibraryExW(
+      wide.c_str(), nullptr, LOAD_LIBRARY_SEARCH_DLL_LOAD_DIR | LOAD_LIBRARY_SEARCH_SYSTEM32);
+  if (module == nullptr) {
+    if (error != nullptr) *error = path + ": " + SystemErrorText(::GetLastError());
+    return nullptr;
+  }
+  return std::make_unique<WindowsLibrary>(module);
+}
+
+std::string SharedLibraryFileName(const std::string& base_name) { return base_name + ".dll"; }
+
+}  // namespace rariduze
