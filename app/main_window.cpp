@@ -111,8 +111,9 @@ void frmMain::closeEvent(QCloseEvent* event) {
 void frmMain::mnuproxy_Click() {
   // A fresh dialog each time, without an owner, released when it closes.
   ProxySettingsTarget& target = *this;
-  auto dialog = std::make_unique<frmProxy>(setup_.app_dir, files_, ui_, target);
-  dialog->exec();
+  ProxyForm form(setup_.app_dir, files_, ui_, target);
+  frmProxy dialog(form);
+  dialog.exec();
 }
 
 void frmMain::mnuversion_Click() {
