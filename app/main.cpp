@@ -15,7 +15,7 @@ int main(int argc, char** argv) {
   std::unique_ptr<rariduze::InternetApi> internet = rariduze::CreateInternetApi();
   rariduze::frmMain window(ui, *internet, rariduze::FileSystem::Default(),
                            rariduze::UpdaterSetup::Default());
-  window.Form_Load();
+  window.driver().Form_Load();
   window.show();
   return QApplication::exec();
 }

@@ -8,13 +8,10 @@
 #include <QStyle>
 #include <QToolButton>
 
-#include "app/paths.h"
 #include "app/picture_button.h"
-#include "platform/network_links.h"
-#include "platform/program_version.h"
 #include "platform/twips_qt.h"
 #include "progressbar/progress_bar_widget.h"
-#include "settings/dialup.h"
+#include "settings/proxy_dialog.h"
 
 namespace rariduze {
 namespace {
@@ -25,32 +22,15 @@ QIcon ThemeIcon(const char* name, QStyle::StandardPixmap fallback, const QStyle&
 
 }  // namespace
 
-UpdaterSetup UpdaterSetup::Default() {
-  UpdaterSetup setup;
-  setup.version_url = std::string(kUpdateDirectoryUrl) + "versionZT.dat";
-  setup.setup_url = std::string(kUpdateDirectoryUrl) + "setupZT.zip";
-  setup.app_dir = ModuloUp::AppDir();
-  return setup;
-}
-
 frmMain::frmMain(UiServices& ui, InternetApi& internet, FileSystem& files, UpdaterSetup setup,
                  QWidget* parent)
-    : QMainWindow(parent),
-      ui_(ui),
-      files_(files),
-      setup_(std::move(setup)),
-      IntF_(internet, ui, files, control_host_) {
-  // The window saves nothing for its transfer control: every property takes its default.
-  IntF_.ReadProperties(PropertyStore());
-  IntF_.SetEvents(this);
+    : QMainWindow(parent), ui_(ui) {
   BuildWindow();
+  UpdaterView& view = *this;
+  driver_ = std::make_unique<UpdateDriver>(view, ui, internet, files, std::move(setup));
 }
 
-frmMain::~frmMain() { IntF_.SetEvents(nullptr); }
-
-bool frmMain::RegAttiva() const {
-  return setup_.links_dir.empty() ? rariduze::RegAttiva() : CountPppLinksUp(setup_.links_dir) > 0;
-}
+frmMain::~frmMain() = default;
 
 void frmMain::BuildWindow() {
   setWindowTitle("ZT --> Check update Availability ");
@@ -75,7 +55,6 @@ void frmMain::BuildWindow() {
   cmdStopDownload_ =
       make_button("Stop Download", "process-stop", QStyle::SP_BrowserStop, 1935, 1815);
   cmdEsci_ = make_button("Exit", "application-exit", QStyle::SP_DialogCloseButton, 3735, 1725);
-  cmdStopDownload_->setEnabled(false);
   setTabOrder(cmdVerifica_, cmdEsci_);
   setTabOrder(cmdEsci_, cmdStopDownload_);
   cmdVerifica_->setFocus();
@@ -92,13 +71,14 @@ void frmMain::BuildWindow() {
   mnuproxy_ = menuBar()->addAction("Set Proxy / Lan Connection");
   mnuversion_ = menuBar()->addAction("Version");
 
-  connect(cmdVerifica_, &QToolButton::clicked, this, [this] { cmdVerifica_Click(); });
-  connect(cmdStopDownload_, &QToolButton::clicked, this, [this] { cmdStopDownload_Click(); });
-  connect(cmdEsci_, &QToolButton::clicked, this, [this] { Form_Unload(); });
-  connect(mnuproxy_, &QAction::triggered, this, [this] { mnuproxy_Click(); });
-  connect(mnuversion_, &QAction::triggered, this, [this] { mnuversion_Click(); });
+  connect(cmdVerifica_, &QToolButton::clicked, this, [this] { driver_->cmdVerifica_Click(); });
+  connect(cmdStopDownload_, &QToolButton::clicked, this,
+          [this] { driver_->cmdStopDownload_Click(); });
+  connect(cmdEsci_, &QToolButton::clicked, this, [this] { driver_->cmdEsci_Click(); });
+  connect(mnuproxy_, &QAction::triggered, this, [this] { driver_->mnuproxy_Click(); });
+  connect(mnuversion_, &QAction::triggered, this, [this] { driver_->mnuversion_Click(); });
   // However the session ends, the unload steps still run.
-  connect(qApp, &QCoreApplication::aboutToQuit, this, [this] { Form_Unload(); });
+  connect(qApp, &QCoreApplication::aboutToQuit, this, [this] { driver_->Form_Unload(); });
 
   adjustSize();
   setFixedSize(sizeHint());
@@ -106,26 +86,27 @@ void frmMain::BuildWindow() {
 
 void frmMain::closeEvent(QCloseEvent* event) {
   event->accept();
-  Form_Unload();
+  driver_->Form_Unload();
 }
 
-void frmMain::mnuproxy_Click() {
-  // A fresh dialog each time, without an owner, released when it closes.
-  ProxySettingsTarget& target = *this;
-  auto dialog = std::make_unique<frmProxy>(setup_.app_dir, files_, ui_, target);
-  dialog->exec();
+void frmMain::SetCheckCaption(const std::string& caption) {
+  cmdVerifica_->setText(QString::fromStdString(caption));
 }
 
-void frmMain::mnuversion_Click() {
-  ui_.MessageBox(std::to_string(ProgramVersion::kMajor) + "." +
-                     std::to_string(ProgramVersion::kMinor) + "." +
-                     std::to_string(ProgramVersion::kRevision),
-                 kStyleOk);
+void frmMain::SetCheckEnabled(bool enabled) { cmdVerifica_->setEnabled(enabled); }
+
+void frmMain::SetStopEnabled(bool enabled) { cmdStopDownload_->setEnabled(enabled); }
+
+TeskShapeProgressBar& frmMain::ProgressBar1() { return ProgressBar1_->bar(); }
+
+void frmMain::ShowProxyDialog(ProxyForm& form) {
+  // No owner: the dialog stands on its own, modal to the whole application.
+  frmProxy dialog(form);
+  dialog.exec();
 }
 
-void frmMain::ApplyProxy(const std::string& server, std::int16_t port) {
-  IntF_.SetProxyPort(port);
-  IntF_.SetProxyServer(server);
+void frmMain::ProcessEnding() {
+  // Nothing of the window is kept or saved: it goes with the process.
 }
 
 }  // namespace rariduze

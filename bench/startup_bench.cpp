@@ -49,7 +49,7 @@ int main(int argc, char** argv) {
     setup.app_dir = std::string(argv[2]) + "/";
     auto updater =
         std::make_unique<rariduze::frmMain>(ui, *internet, rariduze::FileSystem::Default(), setup);
-    updater->Form_Load();
+    updater->driver().Form_Load();
     window = std::move(updater);
   } else {
     window = std::make_unique<QMainWindow>();

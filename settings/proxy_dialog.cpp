@@ -7,29 +7,28 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
-#include <QRegularExpressionValidator>
+#include <QValidator>
 
-#include "platform/failure.h"
-#include "platform/number_text.h"
 #include "platform/twips_qt.h"
-#include "settings/settings_file.h"
 
 namespace rariduze {
 namespace {
 
-constexpr double kLargestPort = 32767;
+// Holds the port box to the form's rule, whether the text is typed or pasted; Backspace
+// always leaves digits only, so it still works.
+class PortValidator : public QValidator {
+ public:
+  using QValidator::QValidator;
+  State validate(QString& input, int& /*position*/) const override {
+    return ProxyForm::IsPortText(input.toStdString()) ? Acceptable : Invalid;
+  }
+};
 
 }  // namespace
 
-frmProxy::frmProxy(const std::string& app_dir, FileSystem& files, UiServices& ui,
-                   ProxySettingsTarget& target, QWidget* parent)
-    : QDialog(parent),
-      settings_path_(SettingsFilePath(app_dir)),
-      files_(files),
-      ui_(ui),
-      target_(target) {
+frmProxy::frmProxy(ProxyForm& form, QWidget* parent) : QDialog(parent), form_(form) {
   BuildControls();
-  Load();
+  form_.Form_Load(*this);
 }
 
 void frmProxy::BuildControls() {
@@ -54,8 +53,7 @@ void frmProxy::BuildControls() {
   QFont bold = txtPort_->font();
   bold.setBold(true);
   txtPort_->setFont(bold);
-  // Only digits get in, whether typed or pasted; Backspace still works.
-  txtPort_->setValidator(new QRegularExpressionValidator(QRegularExpression("[0-9]*"), txtPort_));
+  txtPort_->setValidator(new PortValidator(txtPort_));
 
   auto* address_label = new QLabel("Address:", this);
   place(address_label, 45, 300, 945, 240);
@@ -79,76 +77,36 @@ void frmProxy::BuildControls() {
   setTabOrder(txtPort_, chkLAN_);
   cmdOk_->setFocus();
 
-  connect(cmdOk_, &QPushButton::clicked, this, [this] {
-    if (SaveAndApply()) accept();
-  });
+  connect(cmdOk_, &QPushButton::clicked, this, [this] { form_.cmdOk_Click(); });
 }
 
-void frmProxy::ReportFailure(int number, const std::string& description) {
-  ui_.MessageBox(std::to_string(number) + " " + description, kStyleOk);
+std::string frmProxy::AddressText() const { return txtAddress_->text().toStdString(); }
+
+void frmProxy::SetAddressText(const std::string& text) {
+  txtAddress_->setText(QString::fromStdString(text));
 }
 
-void frmProxy::Load() {
-  std::optional<std::int64_t> length = files_.Length(settings_path_);
-  if (!length || *length == 0) return;
+std::string frmProxy::PortText() const { return txtPort_->text().toStdString(); }
 
-  ConnectionSettings settings;
-  try {
-    settings = ReadSettings(files_, settings_path_);
-  } catch (const RuntimeFailure& failure) {
-    ReportFailure(failure.number(), failure.description());
-    return;
-  }
-
-  const std::string& entry = settings.proxy;
-  std::size_t colon = entry.find(':');
-  txtAddress_->setText(QString::fromStdString(entry.substr(0, colon)));
-  if (colon == std::string::npos) {
-    ReportFailure(kFailureSubscriptOutOfRange,
-                  StandardFailureDescription(kFailureSubscriptOutOfRange));
-  } else {
-    std::size_t second = entry.find(':', colon + 1);
-    std::string port = entry.substr(
-        colon + 1, second == std::string::npos ? std::string::npos : second - colon - 1);
-    txtPort_->setText(QString::fromStdString(port));
-  }
-
-  if (!settings.lan_flag.empty()) {
-    double number = 0;
-    if (ParseWholeNumberText(settings.lan_flag, &number)) {
-      chkLAN_->setChecked(number != 0);
-    } else {
-      ReportFailure(kFailureTypeMismatch, StandardFailureDescription(kFailureTypeMismatch));
-    }
-  }
+void frmProxy::SetPortText(const std::string& text) {
+  // Set directly, as the file has it: the typing rule is for the user's keys.
+  txtPort_->setText(QString::fromStdString(text));
 }
 
-bool frmProxy::SaveAndApply() {
-  const std::string address = txtAddress_->text().toStdString();
-  const std::string port_text = txtPort_->text().toStdString();
-  const double port = ReadLeadingNumber(port_text);
-  if (port > kLargestPort) {
-    ui_.MessageBox("The proxy port must be a number from 0 to 32767.", kStyleOkStop);
-    txtPort_->setFocus();
-    txtPort_->selectAll();
-    return false;
-  }
-  const bool lan = chkLAN_->isChecked();
-  try {
-    WriteSettingsIfPresent(files_, settings_path_, address, port_text, lan);
-  } catch (const RuntimeFailure& failure) {
-    // The old file is still whole; the settings still reach the running updater.
-    ui_.MessageBox("The settings could not be saved: " + failure.description(), kStyleOkStop);
-  }
-  target_.ApplyProxy(address, static_cast<std::int16_t>(port));
-  target_.SetUsaLan(lan);
-  saved_ = true;
-  return true;
+bool frmProxy::LanChecked() const { return chkLAN_->isChecked(); }
+
+void frmProxy::SetLanChecked(bool checked) { chkLAN_->setChecked(checked); }
+
+void frmProxy::SelectPort() {
+  txtPort_->setFocus();
+  txtPort_->selectAll();
 }
+
+void frmProxy::CloseDialog() { accept(); }
 
 void frmProxy::closeEvent(QCloseEvent* event) {
   // The close box saves like OK; a desktop session that is shutting down saves nothing.
-  if (!saved_ && !qApp->isSavingSession() && !SaveAndApply()) {
+  if (!qApp->isSavingSession() && !form_.Form_QueryUnload()) {
     event->ignore();
     return;
   }

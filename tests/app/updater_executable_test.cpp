@@ -46,9 +46,9 @@ TEST(UpdaterExecutable, ExitClickDeletesTemporaryFilesAndStartsTheServedApplicat
     std::filesystem::copy_file(std::string(RARIDUZE_TEST_APP_DIR) + "/" + name, app.File(name));
   }
   WriteFile(app.File("versionZT.dat"), "1.0.22\r\n");
-  WriteFile(app.File("Zentri Pc.exe"),
-            "#!/bin/sh\necho started >> '" + app.File("started") + "'\n");
-  ::chmod(app.File("Zentri Pc.exe").c_str(), 0755);
+  // The served application: the stand-in program, which the updater's environment tells
+  // where to leave its mark.
+  std::filesystem::copy_file(RARIDUZE_TEST_STAND_IN, app.File("Zentri Pc.exe"));
 
   // A version file left in the updater's private temporary folder by an earlier run.
   TestDir temp_base("exe-tmp");
@@ -58,7 +58,9 @@ TEST(UpdaterExecutable, ExitClickDeletesTemporaryFilesAndStartsTheServedApplicat
   const char* old_tmpdir = std::getenv("TMPDIR");
   const std::string saved_tmpdir = old_tmpdir != nullptr ? old_tmpdir : "";
   ::setenv("TMPDIR", temp_base.path().c_str(), 1);
+  ::setenv("RARIDUZE_STAND_IN_MARK", app.File("started").c_str(), 1);
   ChildProcess updater({app.File("rariduze")}, app.File("out.log"), app.File("err.log"));
+  ::unsetenv("RARIDUZE_STAND_IN_MARK");
   if (old_tmpdir != nullptr)
     ::setenv("TMPDIR", saved_tmpdir.c_str(), 1);
   else
@@ -89,7 +91,7 @@ TEST(UpdaterExecutable, ExitClickDeletesTemporaryFilesAndStartsTheServedApplicat
   EXPECT_EQ(*status, 0);
   EXPECT_FALSE(FileIsThere(temp + "/ZTVersion"));
   EXPECT_TRUE(WaitFor([&] { return FileIsThere(app.File("started")); }, std::chrono::seconds(10)));
-  EXPECT_EQ(ReadFile(app.File("started")), "started\n");
+  EXPECT_EQ(ReadFile(app.File("started")), app.File("Zentri Pc.exe") + "\n");
 }
 
 }  // namespace

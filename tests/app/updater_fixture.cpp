@@ -1,28 +1,41 @@
 #include "tests/app/updater_fixture.h"
 
-#include <sys/stat.h>
+#include <gtest/gtest.h>
 
-#include <QDir>
-#include <QPixmap>
 #include <chrono>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <sstream>
+#include <stdexcept>
 #include <thread>
 
 #include "app/paths.h"
+#include "platform/property_store.h"
 #include "tests/support/child_process.h"
 #include "unzip/unzip_binding.h"
 
 namespace rariduze::testing {
 namespace {
 
-void WriteScript(const std::string& path, const std::string& body) {
-  WriteFile(path, "#!/bin/sh\n" + body);
-  ::chmod(path.c_str(), 0755);
+// Set by the parent of a death test for a child that builds its fixture afresh.
+constexpr const char* kSharedAppDir = "RARIDUZE_TEST_SHARED_APP_DIR";
+constexpr const char* kSharedTempBase = "RARIDUZE_TEST_SHARED_TEMP_BASE";
+
+std::optional<std::string> Environment(const char* name) {
+  const char* value = std::getenv(name);
+  if (value == nullptr) return std::nullopt;
+  return std::string(value);
 }
 
-std::string Escape(std::string text) {
+void SetEnvironment(const std::string& name, const std::optional<std::string>& value) {
+  if (value)
+    ::setenv(name.c_str(), value->c_str(), 1);
+  else
+    ::unsetenv(name.c_str());
+}
+
+std::string Escape(const std::string& text) {
   std::string out;
   for (char c : text) {
     if (c == '\r')
@@ -48,10 +61,23 @@ std::string Unescape(const std::string& text) {
   return out;
 }
 
+void Zip(const std::string& archive, const std::vector<std::string>& files) {
+  std::vector<std::string> argv = {"zip", "-q", "-j", archive};
+  argv.insert(argv.end(), files.begin(), files.end());
+  ProgramRun run = RunProgram(argv);
+  if (run.exit_status != 0) throw std::runtime_error("zip failed: " + run.errors);
+}
+
+void CopyStandIn(const std::string& to) {
+  std::filesystem::copy_file(RARIDUZE_TEST_STAND_IN, to,
+                             std::filesystem::copy_options::overwrite_existing);
+}
+
 }  // namespace
 
+// --- the user, the window -----------------------------------------------------------------
+
 void ScriptedUi::Yield() {
-  QtUiServices::Yield();
   if (on_yield) on_yield();
 }
 
@@ -76,14 +102,58 @@ std::vector<ShownBox> ReadBoxLog(const std::string& path) {
   return boxes;
 }
 
+RecordingView::RecordingView(UiServices& ui, std::string ending_log)
+    : bar_(ui, host_), ending_log_(std::move(ending_log)) {
+  // Nothing stored: the range and value the window's bar starts with.
+  bar_.ReadProperties(PropertyStore());
+}
+
+bool RecordingView::IsIdle() const {
+  return check_caption == kCheckCaption && check_enabled && !stop_enabled;
+}
+
+void RecordingView::SetCheckCaption(const std::string& caption) {
+  check_caption = caption;
+  captions_shown.push_back(caption);
+}
+
+void RecordingView::ShowProxyDialog(ProxyForm& form) {
+  ++proxy_dialogs_shown;
+  if (on_proxy_dialog) on_proxy_dialog(form);
+}
+
+void RecordingView::ProcessEnding() {
+  std::ofstream log(ending_log_, std::ios::app);
+  log << "ending: caption \"" << check_caption << "\", check "
+      << (check_enabled ? "enabled" : "disabled") << ", stop "
+      << (stop_enabled ? "enabled" : "disabled") << '\n';
+}
+
+// --- the folders, the server and the programs ----------------------------------------------
+
 UpdaterFixture::UpdaterFixture() {
-  if (const char* old = std::getenv("TMPDIR")) {
-    had_tmpdir_ = true;
-    saved_tmpdir_ = old;
+  const std::optional<std::string> shared_app = Environment(kSharedAppDir);
+  const std::optional<std::string> shared_temp = Environment(kSharedTempBase);
+  if (shared_app && shared_temp) {
+    app_dir_ = *shared_app;
+    temp_base_dir_ = *shared_temp;
+  } else {
+    app_.emplace("app");
+    temp_base_.emplace("tmp");
+    app_dir_ = app_->path();
+    temp_base_dir_ = temp_base_->path();
   }
-  ::setenv("TMPDIR", temp_base_.path().c_str(), 1);
+
+  auto set = [this](const char* name, std::optional<std::string> value) {
+    saved_environment_.emplace_back(name, Environment(name));
+    SetEnvironment(name, value);
+  };
+  set("TMPDIR", temp_base_dir_);
   // Window titles are not looked at here: the served application always counts as absent.
-  ::unsetenv("DISPLAY");
+  set("DISPLAY", std::nullopt);
+  set("RARIDUZE_STAND_IN_MARK", MarkFile());
+  set("RARIDUZE_STAND_IN_EXIT", "0");
+
   mUnzip::SetLibraryDirectory(RARIDUZE_TEST_UNZIP_DIR);
   InternetOptions options;
   options.limits.connect_seconds = 5;
@@ -91,14 +161,13 @@ UpdaterFixture::UpdaterFixture() {
   internet_ = CreateInternetApi(options);
 
   InstallVersion("1.0.22");
-  WriteScript(app_.File("Zentri Pc.exe"), "echo started >> '" + ServedAppMark() + "'\n");
+  CopyStandIn(ServedAppPath());
 }
 
 UpdaterFixture::~UpdaterFixture() {
-  if (had_tmpdir_)
-    ::setenv("TMPDIR", saved_tmpdir_.c_str(), 1);
-  else
-    ::unsetenv("TMPDIR");
+  for (auto it = saved_environment_.rbegin(); it != saved_environment_.rend(); ++it) {
+    SetEnvironment(it->first, it->second);
+  }
 }
 
 void UpdaterFixture::PublishVersion(const std::string& version) {
@@ -106,23 +175,20 @@ void UpdaterFixture::PublishVersion(const std::string& version) {
 }
 
 void UpdaterFixture::PublishSetup(int exit_status, const std::string& extra_content) {
-  WriteScript(installer_.File("setupZT.exe"), "echo \"$0 $*\" >> '" + InstallerMark() + "'\nexit " +
-                                                  std::to_string(exit_status) + "\n");
-  std::vector<std::string> argv = {"zip", "-q", "-j", www_.File("setupZT.zip"),
-                                   installer_.File("setupZT.exe")};
+  // The installer inherits the updater's environment, and this process is the updater.
+  ::setenv("RARIDUZE_STAND_IN_EXIT", std::to_string(exit_status).c_str(), 1);
+  CopyStandIn(installer_.File("setupZT.exe"));
+  std::vector<std::string> files = {installer_.File("setupZT.exe")};
   if (!extra_content.empty()) {
     WriteFile(installer_.File("payload.bin"), extra_content);
-    argv.push_back(installer_.File("payload.bin"));
+    files.push_back(installer_.File("payload.bin"));
   }
-  ProgramRun run = RunProgram(argv);
-  if (run.exit_status != 0) throw std::runtime_error("zip failed: " + run.errors);
+  Zip(www_.File("setupZT.zip"), files);
 }
 
 void UpdaterFixture::PublishSetupWithoutInstaller() {
   WriteFile(installer_.File("readme.txt"), "no installer here");
-  ProgramRun run =
-      RunProgram({"zip", "-q", "-j", www_.File("setupZT.zip"), installer_.File("readme.txt")});
-  if (run.exit_status != 0) throw std::runtime_error("zip failed: " + run.errors);
+  Zip(www_.File("setupZT.zip"), {installer_.File("readme.txt")});
 }
 
 void UpdaterFixture::PublishFile(const std::string& name, const std::string& bytes) {
@@ -130,11 +196,11 @@ void UpdaterFixture::PublishFile(const std::string& name, const std::string& byt
 }
 
 void UpdaterFixture::InstallVersion(const std::string& version) {
-  WriteFile(app_.File("versionZT.dat"), version + "\r\n");
+  WriteFile(AppDir() + "versionZT.dat", version + "\r\n");
 }
 
 void UpdaterFixture::WriteSettings(const std::string& bytes) {
-  WriteFile(app_.File("proxy"), bytes);
+  WriteFile(AppDir() + "proxy", bytes);
 }
 
 void UpdaterFixture::Serve(const std::string& server_config) {
@@ -144,19 +210,37 @@ void UpdaterFixture::Serve(const std::string& server_config) {
   nginx_ = std::make_unique<NginxServer>(options);
 }
 
-std::unique_ptr<frmMain> UpdaterFixture::MakeWindow(UiServices& ui) {
+UpdaterSetup UpdaterFixture::Setup() {
   if (!nginx_) Serve();
-  return MakeWindow(ui, nginx_->Url("/versionZT.dat"), nginx_->Url("/setupZT.zip"));
+  return Setup(nginx_->Url("/versionZT.dat"), nginx_->Url("/setupZT.zip"));
 }
 
-std::unique_ptr<frmMain> UpdaterFixture::MakeWindow(UiServices& ui, const std::string& version_url,
-                                                    const std::string& setup_url) {
+UpdaterSetup UpdaterFixture::Setup(const std::string& version_url, const std::string& setup_url) {
   UpdaterSetup setup;
   setup.version_url = version_url;
   setup.setup_url = setup_url;
   setup.app_dir = AppDir();
-  setup.links_dir = links_.path();  // no dial-up link at all
-  return std::make_unique<frmMain>(ui, *internet_, FileSystem::Default(), setup);
+  setup.dial_up_active = [] { return false; };  // no dial-up connection at all
+  return setup;
+}
+
+void UpdaterFixture::ExpectProcessEnds(const std::function<void()>& scenario) {
+  SetEnvironment(kSharedAppDir, app_dir_);
+  SetEnvironment(kSharedTempBase, temp_base_dir_);
+  // A child started afresh makes its own server and folders, and never removes them: they go
+  // below a folder of this parent's, which does.
+  if (!child_work_) child_work_.emplace("child-work");
+  const std::optional<std::string> work_root = Environment("RARIDUZE_TEST_WORK_DIR");
+  SetEnvironment("RARIDUZE_TEST_WORK_DIR", child_work_->path());
+  EXPECT_EXIT(
+      {
+        scenario();
+        std::exit(3);  // the scenario came back: the process did not end
+      },
+      ::testing::ExitedWithCode(0), "");
+  SetEnvironment("RARIDUZE_TEST_WORK_DIR", work_root);
+  SetEnvironment(kSharedAppDir, std::nullopt);
+  SetEnvironment(kSharedTempBase, std::nullopt);
 }
 
 std::string UpdaterFixture::TempFolder() const {
@@ -164,20 +248,32 @@ std::string UpdaterFixture::TempFolder() const {
   return TempDir(&why).value_or("");
 }
 
+std::vector<std::string> UpdaterFixture::ProgramsRun() const {
+  std::vector<std::string> lines;
+  std::istringstream in(ReadFile(MarkFile()));
+  for (std::string line; std::getline(in, line);) lines.push_back(line);
+  return lines;
+}
+
+std::vector<std::string> UpdaterFixture::WaitForProgramsRun(std::size_t count) const {
+  WaitUntil([&] { return ProgramsRun().size() >= count; });
+  return ProgramsRun();
+}
+
 bool WaitUntil(const std::function<bool()>& done, int timeout_ms) {
   const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeout_ms);
   while (!done()) {
     if (std::chrono::steady_clock::now() > deadline) return false;
-    QApplication::processEvents();
     std::this_thread::sleep_for(std::chrono::milliseconds(20));
   }
   return true;
 }
 
-void SaveImage(QWidget& widget, const std::string& name) {
-  const QString folder = QString(RARIDUZE_TEST_ARTIFACTS_DIR) + "/main-window";
-  QDir().mkpath(folder);
-  widget.grab().save(folder + "/" + QString::fromStdString(name) + ".png");
+bool AllTemporaryFilesGone(const UpdaterFixture& fixture) {
+  for (const char* name : {"ZTVersion", "setupZT.zip", "setupZT.exe"}) {
+    if (FileIsThere(fixture.TempFolder() + name)) return false;
+  }
+  return true;
 }
 
 }  // namespace rariduze::testing

@@ -1,16 +1,19 @@
-// What the window does: startup, the version check, the setup download, the installation and
+// The update sequence: startup, the version check, the setup download, the installation and
 // the unload that ends every run.
-#include <QToolButton>
+#include "app/update_driver.h"
+
 #include <cctype>
 #include <cstdint>
+#include <utility>
 
 #include "app/installer.h"
-#include "app/main_window.h"
 #include "app/paths.h"
 #include "app/version.h"
 #include "platform/failure.h"
 #include "platform/process.h"
-#include "progressbar/progress_bar_widget.h"
+#include "platform/program_version.h"
+#include "progressbar/progress_bar.h"
+#include "settings/dialup.h"
 #include "settings/settings_file.h"
 #include "unzip/unzip_object.h"
 
@@ -30,7 +33,51 @@ bool HasDigit(const std::string& text) {
 
 }  // namespace
 
-void frmMain::Form_Load() {
+UpdaterSetup UpdaterSetup::Default() {
+  UpdaterSetup setup;
+  setup.version_url = std::string(kUpdateDirectoryUrl) + "versionZT.dat";
+  setup.setup_url = std::string(kUpdateDirectoryUrl) + "setupZT.zip";
+  setup.app_dir = ModuloUp::AppDir();
+  return setup;
+}
+
+UpdateDriver::UpdateDriver(UpdaterView& view, UiServices& ui, InternetApi& internet,
+                           FileSystem& files, UpdaterSetup setup)
+    : view_(view),
+      ui_(ui),
+      files_(files),
+      setup_(std::move(setup)),
+      IntF_(internet, ui, files, control_host_) {
+  // The window saves nothing for its transfer control: every property takes its default.
+  IntF_.ReadProperties(PropertyStore());
+  IntF_.SetEvents(this);
+  SetCheckCaption(kCheckCaption);
+  SetCheckEnabled(true);
+  SetStopEnabled(false);
+}
+
+UpdateDriver::~UpdateDriver() { IntF_.SetEvents(nullptr); }
+
+bool UpdateDriver::RegAttiva() const {
+  return setup_.dial_up_active ? setup_.dial_up_active() : rariduze::RegAttiva();
+}
+
+void UpdateDriver::SetCheckCaption(const std::string& caption) {
+  check_caption_ = caption;
+  view_.SetCheckCaption(caption);
+}
+
+void UpdateDriver::SetCheckEnabled(bool enabled) {
+  check_enabled_ = enabled;
+  view_.SetCheckEnabled(enabled);
+}
+
+void UpdateDriver::SetStopEnabled(bool enabled) {
+  stop_enabled_ = enabled;
+  view_.SetStopEnabled(enabled);
+}
+
+void UpdateDriver::Form_Load() {
   // Every step reports its own failure and startup goes on; reading past the end is silent.
   auto step = [this](auto&& action) {
     try {
@@ -74,7 +121,7 @@ void frmMain::Form_Load() {
   }
 }
 
-void frmMain::PrepareRequest(int stage) {
+void UpdateDriver::PrepareRequest(int stage) {
   IntF_.SetUrl(stage == 0 ? setup_.version_url : setup_.setup_url);
   IntF_.SetPort(80);
   IntF_.SetSiteUser("");
@@ -84,7 +131,7 @@ void frmMain::PrepareRequest(int stage) {
   IntF_.SetProxyPort(0);
 }
 
-std::optional<std::string> frmMain::TempDirOrReport() {
+std::optional<std::string> UpdateDriver::TempDirOrReport() {
   std::string why;
   std::optional<std::string> dir = TempDir(&why);
   if (!dir) {
@@ -93,28 +140,29 @@ std::optional<std::string> frmMain::TempDirOrReport() {
   return dir;
 }
 
-void frmMain::cmdVerifica_Click() {
-  if (cmdVerifica_->text() == kBusyCaption) return;
+void UpdateDriver::cmdVerifica_Click() {
+  // A disabled button takes no clicks, and a running or stalled check ignores them.
+  if (!check_enabled_ || check_caption_ == kBusyCaption) return;
   // Nothing can be downloaded without a safe place to put it.
   if (!TempDirOrReport()) return;
   PrepareRequest(0);
   IntF_.RequestInformation();
   if (!UsaLan && !RegAttiva()) return;
-  cmdVerifica_->setText(kBusyCaption);
+  SetCheckCaption(kBusyCaption);
   if (IntF_.FileExists()) StartDownloadInto(kDownloadedVersionFile, 0);
   // Otherwise the check stalls: the caption stays busy until the program ends.
 }
 
-void frmMain::StartSetupDownload() {
+void UpdateDriver::StartSetupDownload() {
   PrepareRequest(1);
   IntF_.RequestInformation();
   if (!IntF_.FileExists()) return;
-  cmdVerifica_->setEnabled(false);
-  cmdStopDownload_->setEnabled(true);
+  SetCheckEnabled(false);
+  SetStopEnabled(true);
   StartDownloadInto(kSetupArchiveFile, 1);
 }
 
-bool frmMain::StartDownloadInto(const std::string& file_name, int stage) {
+bool UpdateDriver::StartDownloadInto(const std::string& file_name, int stage) {
   std::optional<std::string> temp = TempDirOrReport();
   if (!temp) {
     ReturnToIdle();
@@ -134,32 +182,33 @@ bool frmMain::StartDownloadInto(const std::string& file_name, int stage) {
   return true;
 }
 
-void frmMain::SetBarRange(std::int32_t file_size) {
+void UpdateDriver::SetBarRange(std::int32_t file_size) {
   // A size the server did not report is no range: the bar then follows the bytes received
   // instead of refusing every progress value with a box.
   size_unknown_ = file_size < 0;
-  if (!size_unknown_) ProgressBar1_->bar().SetMax(file_size);
+  if (!size_unknown_) view_.ProgressBar1().SetMax(file_size);
 }
 
-void frmMain::DownloadProgress(std::int32_t lBytesRead) {
-  TeskShapeProgressBar& bar = ProgressBar1_->bar();
+void UpdateDriver::DownloadProgress(std::int32_t lBytesRead) {
+  TeskShapeProgressBar& bar = view_.ProgressBar1();
   if (size_unknown_) return;
   // A server that sends more than it announced must not raise a box per chunk.
   if (lBytesRead > bar.Max()) bar.SetMax(lBytesRead);
   bar.SetValue(lBytesRead);
 }
 
-void frmMain::cmdStopDownload_Click() {
+void UpdateDriver::cmdStopDownload_Click() {
+  if (!stop_enabled_) return;  // a disabled button takes no clicks
   IntF_.CancelDownload();
-  ProgressBar1_->bar().SetValue(0);
+  view_.ProgressBar1().SetValue(0);
 }
 
-void frmMain::DownloadComplete() {
+void UpdateDriver::DownloadComplete() {
   if (size_unknown_) {
     // The whole file is here: its size is the range, and the bar shows it done.
     const std::int64_t total = files_.Length(ToText(IntF_.LocalFile())).value_or(0);
     if (total >= 0 && total <= INT32_MAX) {
-      TeskShapeProgressBar& bar = ProgressBar1_->bar();
+      TeskShapeProgressBar& bar = view_.ProgressBar1();
       bar.SetMax(static_cast<double>(total));
       bar.SetValue(static_cast<double>(total));
     }
@@ -172,8 +221,8 @@ void frmMain::DownloadComplete() {
   }
 }
 
-void frmMain::VersionFileArrived() {
-  cmdVerifica_->setText(kCheckCaption);
+void UpdateDriver::VersionFileArrived() {
+  SetCheckCaption(kCheckCaption);
   std::optional<std::string> temp = TempDirOrReport();
   if (!temp) return;
   const std::string downloaded = ModuloUp::ReadDownloadedVersion(*temp, files_);
@@ -197,9 +246,9 @@ void frmMain::VersionFileArrived() {
   }
 }
 
-void frmMain::SetupArchiveArrived() {
-  cmdStopDownload_->setEnabled(false);
-  cmdVerifica_->setEnabled(true);
+void UpdateDriver::SetupArchiveArrived() {
+  SetStopEnabled(false);
+  SetCheckEnabled(true);
   std::optional<std::string> temp = TempDirOrReport();
   if (!temp) return;
   const std::string installer = *temp + kInstallerFile;
@@ -241,18 +290,18 @@ void frmMain::SetupArchiveArrived() {
   Form_Unload();
 }
 
-void frmMain::ReportInstallFailure(const std::string& what) {
+void UpdateDriver::ReportInstallFailure(const std::string& what) {
   ui_.MessageBox("The update could not be installed: " + what, kStyleOkStop);
   ReturnToIdle();
 }
 
-void frmMain::ReturnToIdle() {
-  cmdVerifica_->setText(kCheckCaption);
-  cmdVerifica_->setEnabled(true);
-  cmdStopDownload_->setEnabled(false);
+void UpdateDriver::ReturnToIdle() {
+  SetCheckCaption(kCheckCaption);
+  SetCheckEnabled(true);
+  SetStopEnabled(false);
 }
 
-void frmMain::Form_Unload() {
+void UpdateDriver::Form_Unload() {
   // Every step ignores its own failure; there is no way back from here.
   std::string ignored;
   if (std::optional<std::string> temp = TempDir(&ignored)) {
@@ -262,7 +311,29 @@ void frmMain::Form_Unload() {
   }
   IntF_.CancelDownload();
   ModuloUp::RestartServedApplication(setup_.app_dir);
+  view_.ProcessEnding();
   EndProcess(0);
+}
+
+void UpdateDriver::cmdEsci_Click() { Form_Unload(); }
+
+void UpdateDriver::mnuproxy_Click() {
+  // A fresh dialog each time, released when it closes; it hands its settings back here.
+  ProxySettingsTarget& target = *this;
+  ProxyForm form(setup_.app_dir, files_, ui_, target);
+  view_.ShowProxyDialog(form);
+}
+
+void UpdateDriver::mnuversion_Click() {
+  ui_.MessageBox(std::to_string(ProgramVersion::kMajor) + "." +
+                     std::to_string(ProgramVersion::kMinor) + "." +
+                     std::to_string(ProgramVersion::kRevision),
+                 kStyleOk);
+}
+
+void UpdateDriver::ApplyProxy(const std::string& server, std::int16_t port) {
+  IntF_.SetProxyPort(port);
+  IntF_.SetProxyServer(server);
 }
 
 }  // namespace rariduze

@@ -1,0 +1,494 @@
+// The whole update sequence, driven as the window drives it, through a recording view and
+// scripted message boxes, against a real nginx, the real unzip library and a real stand-in
+// program. No toolkit is involved. Scenarios that end the program run in a child process
+// (death tests); their boxes are logged to a file the parent reads.
+#include "app/update_driver.h"
+
+#include <sys/stat.h>
+
+#include <filesystem>
+#include <functional>
+#include <memory>
+#include <random>
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include "platform/file_system.h"
+#include "tests/app/updater_fixture.h"
+#include "tests/support/child_process.h"
+#include "tests/support/loopback_responder.h"
+
+namespace rariduze::testing {
+namespace {
+
+using ::testing::ElementsAre;
+using ::testing::Field;
+using ::testing::IsEmpty;
+
+const char kUpdateAvailable[] =
+    "1.0.23 version of Zentri PC is available for the download\r"
+    "Would you like to download and install the new version?";
+const char kIdleAtTheEnd[] =
+    "ending: caption \"Check for New version\", check enabled, stop disabled\n";
+
+class UpdateDriverTest : public ::testing::Test {
+ protected:
+  UpdaterFixture fixture;
+  ScriptedUi ui{fixture.BoxLog()};
+  RecordingView view{ui, fixture.EndingLog()};
+
+  std::unique_ptr<UpdateDriver> MakeDriver(UpdaterSetup setup) {
+    return std::make_unique<UpdateDriver>(view, ui, fixture.internet(), FileSystem::Default(),
+                                          std::move(setup));
+  }
+  // A driver on the served directory that has been through its load step.
+  std::unique_ptr<UpdateDriver> LoadedDriver() {
+    auto driver = MakeDriver(fixture.Setup());
+    driver->Form_Load();
+    return driver;
+  }
+  // Runs a scenario in a child process with a fresh driver that has loaded; the scenario
+  // must end the program by itself, as every way out of the updater does.
+  void ExpectProgramEndsAfter(const std::function<void(UpdateDriver&)>& scenario) {
+    fixture.ExpectProcessEnds([&] {
+      auto driver = LoadedDriver();
+      scenario(*driver);
+    });
+  }
+  bool LogHas(const std::string& request) {
+    return fixture.server().AccessLog().find(request) != std::string::npos;
+  }
+};
+
+// --- the road of an update -----------------------------------------------------------------
+
+TEST_F(UpdateDriverTest, NewerVersionAndYesInstallsWaitsReportsAndRestarts) {
+  fixture.PublishVersion("1.0.23");
+  fixture.PublishSetup(0);
+  fixture.Serve();
+  ui.yes_no_answer = kAnswerYes;
+  ExpectProgramEndsAfter([](UpdateDriver& driver) { driver.cmdVerifica_Click(); });
+
+  EXPECT_THAT(
+      ReadBoxLog(fixture.BoxLog()),
+      ElementsAre(
+          AllOf(Field(&ShownBox::text, kUpdateAvailable),
+                Field(&ShownBox::style, kStyleYesNoInformation),
+                Field(&ShownBox::title, "Update available")),
+          AllOf(
+              Field(&ShownBox::text, "Update successfully completed! It will be started Zentri PC"),
+              Field(&ShownBox::style, kStyleOkInformation), Field(&ShownBox::title, "RARiduze"))));
+  // The installer ran from the private temporary folder, with no arguments, and had ended
+  // before the served application was started.
+  EXPECT_THAT(fixture.WaitForProgramsRun(2),
+              ElementsAre(fixture.InstallerPath(), fixture.ServedAppPath()));
+  EXPECT_TRUE(AllTemporaryFilesGone(fixture));
+  EXPECT_EQ(ReadFile(fixture.EndingLog()), kIdleAtTheEnd);
+}
+
+TEST_F(UpdateDriverTest, EqualVersionSaysSoThenUnloads) {
+  fixture.PublishVersion("1.0.22");
+  fixture.Serve();
+  ExpectProgramEndsAfter([](UpdateDriver& driver) { driver.cmdVerifica_Click(); });
+  EXPECT_THAT(ReadBoxLog(fixture.BoxLog()),
+              ElementsAre(AllOf(
+                  Field(&ShownBox::text, "There are not available new versions of Zentri PC!"),
+                  Field(&ShownBox::style, kStyleOkInformation),
+                  Field(&ShownBox::title, "You have already the new version"))));
+  EXPECT_TRUE(AllTemporaryFilesGone(fixture));
+  EXPECT_THAT(fixture.WaitForProgramsRun(1), ElementsAre(fixture.ServedAppPath()));
+  EXPECT_EQ(ReadFile(fixture.EndingLog()), kIdleAtTheEnd);
+}
+
+TEST_F(UpdateDriverTest, ExitDeletesTemporaryFilesAndStartsTheServedApplication) {
+  fixture.Serve();
+  const std::string temp = fixture.TempFolder();
+  for (const char* name : {"ZTVersion", "setupZT.zip", "setupZT.exe"}) {
+    WriteFile(temp + name, "left over");
+  }
+  WriteFile(temp + "unrelated", "kept");
+  ExpectProgramEndsAfter([](UpdateDriver& driver) { driver.cmdEsci_Click(); });
+  EXPECT_TRUE(AllTemporaryFilesGone(fixture));
+  EXPECT_EQ(ReadFile(temp + "unrelated"), "kept");
+  EXPECT_THAT(fixture.WaitForProgramsRun(1), ElementsAre(fixture.ServedAppPath()));
+  EXPECT_THAT(ReadBoxLog(fixture.BoxLog()), IsEmpty());
+  EXPECT_EQ(ReadFile(fixture.EndingLog()), kIdleAtTheEnd);
+}
+
+TEST_F(UpdateDriverTest, ExitDuringTheSetupDownloadEndsTheProgramFromInsideTheTransfer) {
+  fixture.PublishVersion("1.0.23");
+  std::mt19937 random(11);
+  std::string payload(400 * 1024, '\0');
+  for (char& c : payload) c = static_cast<char>(random());
+  fixture.PublishSetup(0, payload);
+  fixture.Serve("limit_rate 64k;");
+  ui.yes_no_answer = kAnswerYes;
+  ExpectProgramEndsAfter([this](UpdateDriver& driver) {
+    ui.on_yield = [&] {
+      if (view.stop_enabled) driver.cmdEsci_Click();
+    };
+    driver.cmdVerifica_Click();
+  });
+  // The half-downloaded archive is not installed. (The archive itself may outlive the
+  // unload where a file still open by the download cannot be deleted.)
+  EXPECT_THAT(fixture.WaitForProgramsRun(1), ElementsAre(fixture.ServedAppPath()));
+  EXPECT_FALSE(FileIsThere(fixture.TempFolder() + "ZTVersion"));
+  EXPECT_EQ(ReadFile(fixture.EndingLog()),
+            "ending: caption \"Check for New version\", check disabled, stop enabled\n");
+}
+
+TEST_F(UpdateDriverTest, NoToTheQuestionLeavesTheWindowIdleForANewCheck) {
+  fixture.PublishVersion("1.0.23");
+  fixture.Serve();
+  auto driver = LoadedDriver();
+  ui.yes_no_answer = kAnswerNo;
+  driver->cmdVerifica_Click();
+  ASSERT_EQ(ui.boxes.size(), 1u);
+  EXPECT_EQ(ui.boxes[0].text, kUpdateAvailable);
+  EXPECT_TRUE(view.IsIdle());
+  EXPECT_THAT(view.captions_shown, ElementsAre(kCheckCaption, kBusyCaption, kCheckCaption));
+
+  // A new check asks the server again and asks the user again.
+  ASSERT_TRUE(WaitUntil([&] { return LogHas("GET /versionZT.dat"); }));
+  const std::size_t requests = fixture.server().AccessLog().size();
+  driver->cmdVerifica_Click();
+  EXPECT_EQ(ui.boxes.size(), 2u);
+  EXPECT_TRUE(WaitUntil([&] { return fixture.server().AccessLog().size() > requests; }));
+  EXPECT_TRUE(view.IsIdle());
+}
+
+TEST_F(UpdateDriverTest, MissingVersionFileStallsTheCheckAndLaterClicksAreIgnored) {
+  fixture.Serve();
+  auto driver = LoadedDriver();
+  driver->cmdVerifica_Click();
+  EXPECT_EQ(view.check_caption, kBusyCaption);
+  EXPECT_TRUE(view.check_enabled);
+  EXPECT_FALSE(view.stop_enabled);
+  ASSERT_TRUE(WaitUntil([&] { return LogHas("HEAD /versionZT.dat"); }));
+  const std::string log = fixture.server().AccessLog();
+  driver->cmdVerifica_Click();
+  driver->cmdVerifica_Click();
+  WaitUntil([] { return false; }, 300);  // time for a request to show up, were one made
+  EXPECT_EQ(fixture.server().AccessLog(), log) << "a stalled check must not ask again";
+  EXPECT_THAT(ui.boxes, IsEmpty());
+  EXPECT_EQ(view.check_caption, kBusyCaption);
+}
+
+TEST_F(UpdateDriverTest, MissingSetupArchiveAfterYesLeavesTheWindowIdleWithoutAMessage) {
+  fixture.PublishVersion("1.0.23");
+  fixture.Serve();
+  ui.yes_no_answer = kAnswerYes;
+  auto driver = LoadedDriver();
+  driver->cmdVerifica_Click();
+  ASSERT_EQ(ui.boxes.size(), 1u);
+  EXPECT_EQ(ui.boxes[0].title, "Update available");
+  EXPECT_TRUE(view.IsIdle());
+  EXPECT_TRUE(fixture.ProgramsRun().empty());
+}
+
+TEST_F(UpdateDriverTest, StopDownloadCancelsTheSetupDownload) {
+  fixture.PublishVersion("1.0.23");
+  // A setup archive large enough, and served slowly enough, to be stopped half-way.
+  std::mt19937 random(7);
+  std::string payload(400 * 1024, '\0');
+  for (char& c : payload) c = static_cast<char>(random());
+  fixture.PublishSetup(0, payload);
+  fixture.Serve("limit_rate 64k;");
+  ui.yes_no_answer = kAnswerYes;
+  auto driver = LoadedDriver();
+
+  bool busy_seen = false;
+  bool stop_disabled_while_checking = true;
+  bool stopped = false;
+  double value_before_setup = -1;
+  std::size_t version_checks_before = 0;
+  ui.on_yield = [&] {
+    if (view.check_caption == kBusyCaption) {
+      busy_seen = true;
+      stop_disabled_while_checking = stop_disabled_while_checking && !view.stop_enabled;
+    }
+    if (!view.stop_enabled) return;
+    // The bar still shows the version file until the first chunk of the archive arrives.
+    if (value_before_setup < 0) {
+      value_before_setup = view.bar().Value();
+      // "Check for New version" is disabled now: a click on it starts nothing.
+      version_checks_before = ui.boxes.size();
+      EXPECT_FALSE(view.check_enabled);
+      driver->cmdVerifica_Click();
+    }
+    // The first yield after a progress event of the archive: stop there, as a person would.
+    if (!stopped && view.bar().Value() != value_before_setup) {
+      stopped = true;
+      driver->cmdStopDownload_Click();
+    }
+  };
+  driver->cmdVerifica_Click();
+  ui.on_yield = nullptr;
+
+  ASSERT_TRUE(stopped);
+  EXPECT_TRUE(busy_seen);
+  EXPECT_TRUE(stop_disabled_while_checking) << "Stop Download was enabled during the check";
+  EXPECT_EQ(ui.boxes.size(), version_checks_before) << "the disabled check button asked again";
+  EXPECT_EQ(view.bar().Value(), 0);
+  EXPECT_EQ(view.bar().Caption(), "0 %");
+  EXPECT_FALSE(view.check_enabled);
+  EXPECT_EQ(view.check_caption, kCheckCaption);
+  EXPECT_TRUE(view.stop_enabled);
+  EXPECT_TRUE(fixture.ProgramsRun().empty()) << "the stopped download was installed";
+  // Stopped: more clicks on "Stop Download" keep the bar at 0.
+  driver->cmdStopDownload_Click();
+  EXPECT_EQ(view.bar().Value(), 0);
+  EXPECT_TRUE(view.stop_enabled);
+}
+
+TEST_F(UpdateDriverTest, BarFollowsTheDownloadAndEndsFull) {
+  fixture.PublishVersion("1.0.23");
+  fixture.Serve();
+  ui.yes_no_answer = kAnswerNo;
+  auto driver = LoadedDriver();
+  driver->cmdVerifica_Click();
+  // "1.0.23\r\n": the range is the announced size and the bar stands at its end.
+  EXPECT_EQ(view.bar().Max(), 8);
+  EXPECT_EQ(view.bar().Value(), 8);
+  EXPECT_EQ(view.bar().Caption(), "100 %");
+}
+
+// --- failures the driver reports instead of claiming success --------------------------------
+
+struct InstallFailure {
+  const char* label;
+  std::function<void(UpdaterFixture&)> publish;
+  const char* message;
+};
+
+class InstallFailureTest : public UpdateDriverTest,
+                           public ::testing::WithParamInterface<InstallFailure> {};
+
+TEST_P(InstallFailureTest, IsReportedAndTheWindowReturnsToIdle) {
+  fixture.PublishVersion("1.0.23");
+  GetParam().publish(fixture);
+  fixture.Serve();
+  ui.yes_no_answer = kAnswerYes;
+  auto driver = LoadedDriver();
+  driver->cmdVerifica_Click();
+
+  ASSERT_EQ(ui.boxes.size(), 2u);
+  EXPECT_EQ(ui.boxes[1].text, GetParam().message);
+  EXPECT_EQ(ui.boxes[1].style, kStyleOkStop);
+  EXPECT_TRUE(view.IsIdle());
+  for (const ShownBox& box : ui.boxes) {
+    EXPECT_EQ(box.text.find("successfully"), std::string::npos);
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Setup, InstallFailureTest,
+    ::testing::Values(
+        InstallFailure{"DamagedArchive",
+                       [](UpdaterFixture& f) { f.PublishFile("setupZT.zip", "PK\3\4 not a zip"); },
+                       "The update could not be installed: the setup archive could not be "
+                       "extracted."},
+        InstallFailure{"NoInstallerInTheArchive",
+                       [](UpdaterFixture& f) { f.PublishSetupWithoutInstaller(); },
+                       "The update could not be installed: the setup archive holds no "
+                       "\"setupZT.exe\"."},
+        InstallFailure{"InstallerFails", [](UpdaterFixture& f) { f.PublishSetup(4); },
+                       "The update could not be installed: the installer ended with exit "
+                       "status 4."}),
+    [](const ::testing::TestParamInfo<InstallFailure>& info) { return info.param.label; });
+
+TEST_F(UpdateDriverTest, FailedInstallerRanOnceAndTheServedApplicationWasNotStarted) {
+  fixture.PublishVersion("1.0.23");
+  fixture.PublishSetup(4);
+  fixture.Serve();
+  ui.yes_no_answer = kAnswerYes;
+  auto driver = LoadedDriver();
+  driver->cmdVerifica_Click();
+  EXPECT_THAT(fixture.ProgramsRun(), ElementsAre(fixture.InstallerPath()));
+}
+
+TEST_F(UpdateDriverTest, UnreadableVersionFileIsNotTakenForNoNewerVersion) {
+  fixture.PublishVersion("<html>error</html>");
+  fixture.Serve();
+  auto driver = LoadedDriver();
+  driver->cmdVerifica_Click();
+  ASSERT_EQ(ui.boxes.size(), 1u);
+  EXPECT_EQ(ui.boxes[0].text, "The version information on the update server could not be read.");
+  EXPECT_EQ(ui.boxes[0].style, kStyleOkInformation);
+  EXPECT_TRUE(view.IsIdle());
+}
+
+TEST_F(UpdateDriverTest, UnsafeTemporaryFolderIsReportedAndNothingIsDownloaded) {
+  fixture.PublishVersion("1.0.23");
+  fixture.Serve();
+  const std::string temp = fixture.TempFolder();
+  ASSERT_FALSE(temp.empty());
+  ASSERT_EQ(::chmod(temp.c_str(), 0777), 0);  // open to everyone: refused
+  auto driver = LoadedDriver();
+  driver->cmdVerifica_Click();
+  ASSERT_EQ(ui.boxes.size(), 1u);
+  EXPECT_EQ(ui.boxes[0].style, kStyleOkStop);
+  EXPECT_NE(ui.boxes[0].text.find("The private temporary folder could not be prepared: "),
+            std::string::npos)
+      << ui.boxes[0].text;
+  EXPECT_TRUE(view.IsIdle());
+  WaitUntil([] { return false; }, 300);  // time for a request to show up, were one made
+  EXPECT_EQ(fixture.server().AccessLog(), "");
+  ::chmod(temp.c_str(), 0700);
+}
+
+TEST_F(UpdateDriverTest, DownloadThatCannotBeSavedIsReportedAndTheWindowReturnsToIdle) {
+  fixture.PublishVersion("1.0.23");
+  fixture.Serve();
+  // A folder, with something in it, where the downloaded version file should go.
+  std::filesystem::create_directories(fixture.TempFolder() + "ZTVersion/inside");
+  auto driver = LoadedDriver();
+  driver->cmdVerifica_Click();
+  ASSERT_EQ(ui.boxes.size(), 1u);
+  EXPECT_EQ(ui.boxes[0].text.rfind("The download could not be saved: ", 0), 0u) << ui.boxes[0].text;
+  EXPECT_EQ(ui.boxes[0].style, kStyleOkStop);
+  EXPECT_TRUE(view.IsIdle());
+  EXPECT_TRUE(std::filesystem::is_directory(fixture.TempFolder() + "ZTVersion/inside"));
+}
+
+TEST_F(UpdateDriverTest, UnknownSizeRaisesNoBarErrorsAndEndsAtOneHundredPercent) {
+  LoopbackResponder responder;
+  // No Content-Length: the body ends when the connection closes.
+  const std::string head = "HTTP/1.1 200 OK\r\nConnection: close\r\n\r\n";
+  responder.Enqueue(Reply().Send(head));                 // HEAD
+  responder.Enqueue(Reply().Send(head + "1.0.23\r\n"));  // GET
+  ui.yes_no_answer = kAnswerNo;
+  auto driver =
+      MakeDriver(fixture.Setup(responder.Url("/versionZT.dat"), responder.Url("/setupZT.zip")));
+  driver->Form_Load();
+  driver->cmdVerifica_Click();
+  ASSERT_EQ(ui.boxes.size(), 1u) << ui.boxes[0].title << ": " << ui.boxes[0].text;
+  EXPECT_EQ(ui.boxes[0].title, "Update available");
+  EXPECT_EQ(view.bar().Caption(), "100 %");
+}
+
+// --- startup, the settings file and the menu ------------------------------------------------
+
+TEST_F(UpdateDriverTest, StartupReadsTheSettingsFile) {
+  struct Case {
+    const char* contents;  // nullptr: no file
+    bool usa_lan;
+    std::vector<std::string> boxes;
+    std::string proxy_server;
+    int proxy_port;
+  };
+  const Case cases[] = {
+      {nullptr, true, {}, "", 8080},
+      {"", true, {}, "", 8080},
+      {"10.0.0.1:3128\r\n", true, {}, "10.0.0.1", 3128},
+      {"10.0.0.1:3128\r\n1\r\n", true, {}, "10.0.0.1", 3128},
+      {":\r\n1\r\n", true, {}, "", 8080},
+      {"00\r\n00\r\n", true, {"9 Subscript out of range"}, "00", 8080},
+      {"proxyhost\r\n1\r\n", true, {"9 Subscript out of range"}, "proxyhost", 8080},
+      {"host:abc\r\n1\r\n", true, {"13 Type mismatch"}, "host", 8080},
+      {"host:99999\r\n1\r\n", true, {"6 Overflow"}, "host", 8080},
+      {":\r\n0\r\n", false, {"You must initiate a dial-up connection"}, "", 8080},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.contents == nullptr ? "(no file)" : c.contents);
+    std::remove((fixture.AppDir() + "proxy").c_str());
+    if (c.contents != nullptr) fixture.WriteSettings(c.contents);
+    ui.boxes.clear();
+    auto driver = LoadedDriver();
+    EXPECT_EQ(driver->UsaLan, c.usa_lan);
+    std::vector<std::string> texts;
+    for (const ShownBox& box : ui.boxes) texts.push_back(box.text);
+    EXPECT_EQ(texts, c.boxes);
+    EXPECT_EQ(driver->IntF().ProxyServer(), c.proxy_server);
+    EXPECT_EQ(driver->IntF().ProxyPort(), c.proxy_port);
+    // A missing file is created empty; an existing one is left as it was.
+    EXPECT_EQ(ReadFile(fixture.AppDir() + "proxy"), c.contents == nullptr ? "" : c.contents);
+  }
+}
+
+TEST_F(UpdateDriverTest, WithoutLanAndDialUpACheckAsksTheServerAndThenDoesNothing) {
+  fixture.WriteSettings(":\r\n0\r\n");
+  fixture.PublishVersion("1.0.23");
+  fixture.Serve();
+  auto driver = LoadedDriver();
+  ui.boxes.clear();
+  driver->cmdVerifica_Click();
+  EXPECT_THAT(ui.boxes, IsEmpty());
+  EXPECT_TRUE(view.IsIdle());
+  // nginx logs a request just after answering it.
+  EXPECT_TRUE(WaitUntil([&] { return LogHas("HEAD /versionZT.dat"); }));
+  EXPECT_FALSE(LogHas("GET /versionZT.dat"));
+}
+
+TEST_F(UpdateDriverTest, ProxyMenuOpensTheDialogWhoseOkReachesTheDriverButNoRequest) {
+  fixture.WriteSettings("old:1\r\n1\r\n");
+  fixture.Serve();
+  auto driver = LoadedDriver();
+  // A proxy nothing listens on: a request that went through it would never reach nginx.
+  const std::string dead_port = std::to_string(FreeLoopbackPort(32768));
+  FakeProxyDialog dialog;
+  view.on_proxy_dialog = [&](ProxyForm& form) {
+    form.Form_Load(dialog);
+    EXPECT_EQ(dialog.address, "old");
+    EXPECT_EQ(dialog.port, "1");
+    EXPECT_TRUE(dialog.lan);
+    dialog.address = "127.0.0.1";
+    dialog.port = dead_port;
+    dialog.lan = false;
+    form.cmdOk_Click();
+  };
+  driver->mnuproxy_Click();
+
+  EXPECT_EQ(view.proxy_dialogs_shown, 1);
+  EXPECT_TRUE(dialog.closed);
+  EXPECT_EQ(ReadFile(fixture.AppDir() + "proxy"), "127.0.0.1:" + dead_port + "\r\n0\r\n");
+  EXPECT_EQ(driver->IntF().ProxyServer(), "127.0.0.1");
+  EXPECT_EQ(driver->IntF().ProxyPort(), std::stoi(dead_port));
+  EXPECT_FALSE(driver->UsaLan);
+
+  // The window's own requests still follow the platform's settings, not this proxy. Without a
+  // LAN the check stops after asking, having found no dial-up connection.
+  driver->cmdVerifica_Click();
+  EXPECT_TRUE(WaitUntil([&] { return LogHas("HEAD /versionZT.dat"); }));
+  EXPECT_THAT(ui.boxes, IsEmpty());
+}
+
+TEST_F(UpdateDriverTest, EachOpeningOfTheDialogStartsFromTheFile) {
+  fixture.WriteSettings("a:1\r\n1\r\n");
+  fixture.Serve();
+  auto driver = LoadedDriver();
+  std::vector<std::string> addresses;
+  view.on_proxy_dialog = [&](ProxyForm& form) {
+    FakeProxyDialog dialog;
+    form.Form_Load(dialog);
+    addresses.push_back(dialog.address);
+    dialog.address = "b";
+    EXPECT_TRUE(form.Form_QueryUnload());  // the close box saves like OK
+  };
+  driver->mnuproxy_Click();
+  driver->mnuproxy_Click();
+  EXPECT_THAT(addresses, ElementsAre("a", "b"));
+  EXPECT_EQ(driver->IntF().ProxyServer(), "b");
+}
+
+TEST_F(UpdateDriverTest, VersionMenuShowsTheProgramVersion) {
+  fixture.Serve();
+  auto driver = MakeDriver(fixture.Setup());
+  driver->mnuversion_Click();
+  ASSERT_EQ(ui.boxes.size(), 1u);
+  EXPECT_EQ(ui.boxes[0].text, "1.0.22");
+  EXPECT_EQ(ui.boxes[0].style, kStyleOk);
+  EXPECT_EQ(ui.boxes[0].title, "RARiduze");
+}
+
+TEST_F(UpdateDriverTest, ANewDriverShowsTheIdleWindow) {
+  fixture.Serve();
+  auto driver = MakeDriver(fixture.Setup());
+  EXPECT_TRUE(view.IsIdle());
+  EXPECT_EQ(view.bar().Value(), 0);
+  EXPECT_THAT(ui.boxes, IsEmpty());
+}
+
+}  // namespace
+}  // namespace rariduze::testing
