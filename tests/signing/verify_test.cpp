@@ -1,0 +1,270 @@
+#include "signing/verify.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdint>
+#include <cstring>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "signing/base64.h"
+#include "signing/byte_source.h"
+#include "tests/signing/signing_test_text.h"
+#include "tests/support/signing_keys.h"
+#include "tests/support/test_data.h"
+#include "tests/support/test_dir.h"
+
+namespace rariduze::testing {
+namespace {
+
+// Bytes handed out from memory, that fail after fail_after bytes when asked to, and count
+// what they handed out.
+class MemorySource : public ByteSource {
+ public:
+  explicit MemorySource(std::string bytes, std::size_t fail_after = std::string::npos)
+      : bytes_(std::move(bytes)), fail_after_(fail_after) {}
+  std::optional<std::size_t> Read(char* buffer, std::size_t capacity) override {
+    if (handed_out_ >= fail_after_) return std::nullopt;
+    std::size_t count =
+        std::min({capacity, bytes_.size() - handed_out_, fail_after_ - handed_out_});
+    std::memcpy(buffer, bytes_.data() + handed_out_, count);
+    handed_out_ += count;
+    return count;
+  }
+
+ private:
+  std::string bytes_;
+  std::size_t fail_after_;
+  std::size_t handed_out_ = 0;
+};
+
+// Zero bytes without end, counting how many were handed out.
+class EndlessSource : public ByteSource {
+ public:
+  std::optional<std::size_t> Read(char* buffer, std::size_t capacity) override {
+    std::memset(buffer, 0, capacity);
+    handed_out += capacity;
+    return capacity;
+  }
+  std::size_t handed_out = 0;
+};
+
+// Each form signs a file of its own: the default form a file several reading pieces long, so
+// the digest is fed more than once; the legacy form one of the largest size it takes.
+class VerifyTest : public ::testing::Test {
+ protected:
+  VerifyTest() {
+    bytes_[0] = Pattern(300 * 1000, 7);
+    bytes_[1] = Pattern(kMaxLegacySignedBytes, 8);
+    for (bool legacy : {false, true}) WriteFile(Archive(legacy), bytes_[legacy]);
+    PublicKeyParse parsed = ParsePublicKey(publisher_.key_line());
+    EXPECT_TRUE(parsed.key) << parsed.reason;
+    if (parsed.key) key_ = *parsed.key;
+  }
+
+  std::string Archive(bool legacy = false) const {
+    return dir_.File(legacy ? "small.zip" : "setupZT.zip");
+  }
+  std::string SignArchive(bool legacy = false, const std::string& comment = "version:1.0.23") {
+    return publisher_.Sign(Archive(legacy), comment, legacy);
+  }
+  Verification Check(const std::string& signature, bool legacy = false) {
+    return VerifyFile(key_, Archive(legacy), signature);
+  }
+  static void ExpectRefused(const Verification& result, const std::string& reason) {
+    EXPECT_FALSE(result.ok);
+    EXPECT_EQ(result.reason, reason);
+    EXPECT_EQ(result.trusted_comment, "");
+  }
+
+  TestDir dir_{"verify"};
+  std::string bytes_[2];  // by form: default, legacy
+  SigningKeyPair publisher_{dir_.path(), "publisher"};
+  PublicKey key_;
+};
+
+TEST_F(VerifyTest, TheToolsSignaturesHoldInBothForms) {
+  for (bool legacy : {false, true}) {
+    Verification result = Check(SignArchive(legacy), legacy);
+    EXPECT_TRUE(result.ok) << result.reason;
+    EXPECT_EQ(result.trusted_comment, "version:1.0.23");
+    EXPECT_EQ(result.reason, "");
+  }
+}
+
+TEST_F(VerifyTest, AnEmptyFileCanBeSignedInBothForms) {
+  for (bool legacy : {false, true}) {
+    WriteFile(Archive(legacy), "");
+    Verification result = Check(SignArchive(legacy), legacy);
+    EXPECT_TRUE(result.ok) << legacy << " " << result.reason;
+  }
+}
+
+TEST_F(VerifyTest, OneFlippedByteAnywhereIsRefused) {
+  for (bool legacy : {false, true}) {
+    std::string signature = SignArchive(legacy);
+    const std::string& bytes = bytes_[legacy];
+    for (std::size_t position : {std::size_t{0}, bytes.size() / 2, bytes.size() - 1}) {
+      std::string edited = bytes;
+      edited[position] = static_cast<char>(edited[position] ^ 0x01);
+      WriteFile(Archive(legacy), edited);
+      ExpectRefused(Check(signature, legacy), "the signature does not match the file");
+    }
+    WriteFile(Archive(legacy), bytes.substr(0, bytes.size() - 1));
+    ExpectRefused(Check(signature, legacy), "the signature does not match the file");
+  }
+}
+
+TEST_F(VerifyTest, LegacySignaturesOfLargerFilesAreRefused) {
+  std::string signature = publisher_.Sign(Archive(), "version:1.0.23", true);
+  ExpectRefused(Check(signature),
+                "the file is too large for a legacy signature (over 32768 bytes)");
+
+  EndlessSource endless;
+  ExpectRefused(VerifySignature(key_, endless, signature),
+                "the file is too large for a legacy signature (over 32768 bytes)");
+  EXPECT_LE(endless.handed_out, kMaxLegacySignedBytes + 64 * 1024);  // one reading piece over
+}
+
+TEST_F(VerifyTest, TheSignatureOfAnotherFileIsRefused) {
+  std::string other = dir_.File("versionZT.dat");
+  WriteFile(other, "1.0.23\r\n");
+  for (bool legacy : {false, true}) {
+    std::string signature = publisher_.Sign(other, "version:1.0.23", legacy);
+    ExpectRefused(Check(signature, legacy), "the signature does not match the file");
+  }
+}
+
+TEST_F(VerifyTest, AnotherKeysSignatureIsRefusedByItsKeyId) {
+  SigningKeyPair stranger(dir_.path(), "stranger");
+  std::string signature = stranger.Sign(Archive(), "version:1.0.23");
+  ExpectRefused(Check(signature), "the signature was made with another key (key id " +
+                                      stranger.key_id_text() + ", expected " +
+                                      publisher_.key_id_text() + ")");
+}
+
+TEST_F(VerifyTest, TheKeyIdAloneProvesNothing) {
+  // Another key's signature carrying the publisher's key id.
+  SigningKeyPair stranger(dir_.path(), "stranger");
+  std::vector<std::string> lines = LinesOf(stranger.Sign(Archive(), "version:1.0.23"));
+  std::vector<std::uint8_t> bytes = DecodeBase64(lines[1]).value();
+  std::copy(key_.key_id.begin(), key_.key_id.end(), bytes.begin() + 2);
+  lines[1] = EncodeBase64(bytes);
+  ExpectRefused(Check(JoinLines(lines)), "the signature does not match the file");
+
+  // The publisher's signature carrying another key id.
+  lines = LinesOf(SignArchive());
+  bytes = DecodeBase64(lines[1]).value();
+  bytes[2] ^= 0x80;
+  lines[1] = EncodeBase64(bytes);
+  Verification result = Check(JoinLines(lines));
+  EXPECT_FALSE(result.ok);
+  EXPECT_TRUE(result.reason.starts_with("the signature was made with another key"))
+      << result.reason;
+}
+
+TEST_F(VerifyTest, TheFormCannotBeSwitched) {
+  // The form letter is not covered by the signature, so a switched one must make it fail.
+  for (bool legacy : {false, true}) {
+    std::vector<std::string> lines = LinesOf(SignArchive(legacy));
+    std::vector<std::uint8_t> bytes = DecodeBase64(lines[1]).value();
+    bytes[1] = legacy ? 'D' : 'd';
+    lines[1] = EncodeBase64(bytes);
+    Verification result = Check(JoinLines(lines), legacy);
+    EXPECT_FALSE(result.ok);
+    EXPECT_TRUE(result.reason == "the signature does not match the file" ||
+                result.reason.starts_with("the file is too large for a legacy signature"))
+        << result.reason;
+  }
+}
+
+TEST_F(VerifyTest, AnEditedTrustedCommentIsRefused) {
+  for (bool legacy : {false, true}) {
+    std::vector<std::string> lines = LinesOf(SignArchive(legacy, "version:1.0.22"));
+    ASSERT_EQ(lines[2], "trusted comment: version:1.0.22");
+    for (const char* edited : {"trusted comment: version:1.0.23",
+                               "trusted comment: version:1.0.22 ", "trusted comment: "}) {
+      lines[2] = edited;
+      ExpectRefused(Check(JoinLines(lines), legacy),
+                    "the trusted comment does not match its signature");
+    }
+  }
+}
+
+TEST_F(VerifyTest, ATrustedCommentFromAnotherSignatureIsRefused) {
+  // Both halves are the publisher's, but the global signature binds the comment to the file
+  // signature it was made with.
+  std::vector<std::string> lines = LinesOf(SignArchive(false, "version:1.0.22"));
+  std::string other = dir_.File("other.zip");
+  WriteFile(other, "another archive");
+  std::vector<std::string> other_lines = LinesOf(publisher_.Sign(other, "version:1.0.23"));
+  lines[2] = other_lines[2];
+  lines[3] = other_lines[3];
+  ExpectRefused(Check(JoinLines(lines)), "the trusted comment does not match its signature");
+}
+
+TEST_F(VerifyTest, BrokenSignatureTextsAreRefusedWithTheParsersReason) {
+  ExpectRefused(Check(""), "the signature file is empty");
+  ExpectRefused(Check(Pattern(200, 3)), "the signature file ends early");
+  std::string good = SignArchive();
+  ExpectRefused(Check(good.substr(0, good.size() / 2)), "the signature file ends early");
+  ExpectRefused(Check(good.substr(0, good.size() - 9) + "\n"),
+                "the global signature has the wrong length");
+  ExpectRefused(Check(std::string(kMaxSignatureFileBytes + 1, 'x')),
+                "the signature file is larger than 8192 bytes");
+}
+
+TEST_F(VerifyTest, TakesTheKeyAsALineOrAsPubFileText) {
+  std::string signature = SignArchive();
+  EXPECT_TRUE(VerifyFile(publisher_.key_line(), Archive(), signature).ok);
+  EXPECT_TRUE(VerifyFile(ReadFile(publisher_.public_key_file()), Archive(), signature).ok);
+  ExpectRefused(VerifyFile("", Archive(), signature), "the public key is empty");
+  ExpectRefused(VerifyFile("RWQ", Archive(), signature), "the public key is not valid base64");
+}
+
+TEST_F(VerifyTest, AFileThatCannotBeReadIsRefused) {
+  std::string signature = SignArchive();
+  ExpectRefused(VerifyFile(key_, dir_.File("missing.zip"), signature),
+                "the signed file could not be opened");
+  std::filesystem::create_directory(dir_.File("folder.zip"));
+  Verification folder = VerifyFile(key_, dir_.File("folder.zip"), signature);
+  EXPECT_FALSE(folder.ok);
+  EXPECT_TRUE(folder.reason == "the signed file could not be read" ||
+              folder.reason == "the signed file could not be opened")
+      << folder.reason;
+
+  // A reading failure halfway, in either form, is no verdict on the signature.
+  for (bool legacy : {false, true}) {
+    const std::string& bytes = bytes_[legacy];
+    MemorySource failing(bytes, bytes.size() / 2);
+    ExpectRefused(VerifySignature(key_, failing, SignArchive(legacy)),
+                  "the signed file could not be read");
+    MemorySource whole(bytes);
+    EXPECT_TRUE(VerifySignature(key_, whole, SignArchive(legacy)).ok);
+  }
+}
+
+TEST(ReadFileUpToTest, ReadsUpToTheLimitAndNoFurther) {
+  TestDir dir("bounded");
+  WriteFile(dir.File("at-limit"), std::string(100, 'a'));
+  WriteFile(dir.File("over-limit"), std::string(101, 'a'));
+  WriteFile(dir.File("empty"), "");
+
+  BoundedFile at_limit = ReadFileUpTo(dir.File("at-limit"), 100);
+  EXPECT_EQ(at_limit.outcome, BoundedFile::Outcome::kRead);
+  EXPECT_EQ(at_limit.bytes, std::string(100, 'a'));
+  BoundedFile empty = ReadFileUpTo(dir.File("empty"), 100);
+  EXPECT_EQ(empty.outcome, BoundedFile::Outcome::kRead);
+  EXPECT_EQ(empty.bytes, "");
+  EXPECT_EQ(ReadFileUpTo(dir.File("over-limit"), 100).outcome, BoundedFile::Outcome::kTooLarge);
+  EXPECT_EQ(ReadFileUpTo(dir.File("missing"), 100).outcome, BoundedFile::Outcome::kUnreadable);
+  // An endless file ends the read at the limit.
+  BoundedFile endless = ReadFileUpTo("/dev/zero", kMaxSignatureFileBytes);
+  EXPECT_EQ(endless.outcome, BoundedFile::Outcome::kTooLarge);
+  EXPECT_EQ(endless.bytes, "");
+}
+
+}  // namespace
+}  // namespace rariduze::testing
