@@ -8,6 +8,8 @@ set(RARIDUZE_MINGW_TRIPLET x86_64-w64-mingw32)
 set(CMAKE_C_COMPILER ${RARIDUZE_MINGW_TRIPLET}-gcc-posix)
 set(CMAKE_CXX_COMPILER ${RARIDUZE_MINGW_TRIPLET}-g++-posix)
 set(CMAKE_RC_COMPILER ${RARIDUZE_MINGW_TRIPLET}-windres)
+# Finds the Windows builds of libraries (zlib, libgcrypt) through their .pc files.
+set(PKG_CONFIG_EXECUTABLE ${RARIDUZE_MINGW_TRIPLET}-pkg-config)
 
 set(CMAKE_FIND_ROOT_PATH /usr/${RARIDUZE_MINGW_TRIPLET})
 set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
