@@ -8,3 +8,7 @@
 #undef Yield
 #undef MessageBox
 #undef CreateFile
+
+// Stock resources (IDC_ARROW, IDI_...) are numbers dressed as narrow names; the W calls take
+// them as wide names.
+inline const wchar_t* StockResource(const char* id) { return reinterpret_cast<const wchar_t*>(id); }
