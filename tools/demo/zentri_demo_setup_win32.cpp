@@ -1,8 +1,9 @@
 // The installer of the Windows demo update: it writes the new version into the version file of
 // the application folder it updates, which is the folder of the updater that started it. It
 // shows no window; its exit status tells how it went (1: no folder, 2: the file not written).
-#include <tlhelp32.h>
 #include <windows.h>
+
+#include <tlhelp32.h>
 
 #include <fstream>
 #include <string>

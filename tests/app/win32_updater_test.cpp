@@ -1,0 +1,468 @@
+// The built Windows updater under Wine, on a desktop of the test's own, worked as a person would:
+// windows found by their titles, focused, then keys typed and buttons clicked; what the windows
+// show is read off the screen. The update is served by nginx on loopback, installed by the demo
+// installer and followed by the demo application, all built for Windows. Pictures of the
+// window in its states go to the build tree for a person to look at.
+#include <algorithm>
+#include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <random>
+#include <regex>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "platform/program_version.h"
+#include "tests/support/child_process.h"
+#include "tests/support/host.h"
+#include "tests/support/loopback_socket.h"
+#include "tests/support/nginx_server.h"
+#include "tests/support/test_data.h"
+#include "tests/support/test_dir.h"
+#include "tests/support/wine_desktop.h"
+
+namespace rariduze::testing {
+namespace {
+
+using std::chrono::seconds;
+
+constexpr const char* kMainTitle = "ZT --> Check update Availability ";
+constexpr const char* kDemoTitle = "Zentri Computer demo";
+// Wine starts slowly on a busy machine; a person would wait this long for a window too.
+constexpr seconds kWindowWait{60};
+
+// A stand-in for a downloaded file that takes a while at the throttled rate.
+constexpr std::size_t kLargeArchiveSize = 3 * 1024 * 1024;
+
+std::string BuildFile(const char* linux_path) { return PlatformPath(linux_path); }
+
+const ScreenWindow* Visible(const std::vector<ScreenWindow>& windows, const std::string& title) {
+  for (const ScreenWindow& window : windows) {
+    if (window.visible && window.text == title) return &window;
+  }
+  return nullptr;
+}
+
+int CountVisible(const std::vector<ScreenWindow>& windows, const std::string& title) {
+  return static_cast<int>(std::count_if(windows.begin(), windows.end(), [&](const auto& window) {
+    return window.visible && window.text == title;
+  }));
+}
+
+// The text of a message box: its static control that is not the icon.
+std::string BoxText(const ScreenWindow& box) {
+  for (const ScreenWindow& child : box.children) {
+    if (child.class_name == "Static" && !child.text.empty()) return child.text;
+  }
+  return {};
+}
+
+// A loopback port with as many digits as the build's own update port, so the update directory
+// fixed in the program can be moved onto it in a copy of the program.
+std::uint16_t FreePortLike(std::uint16_t built_port) {
+  const int digits = static_cast<int>(std::to_string(built_port).size());
+  int low = 1;
+  for (int i = 1; i < digits; ++i) low *= 10;
+  const int high = std::min(65535, low * 10 - 1);
+  low = std::max(low, 1024);
+  static std::mt19937 random(std::random_device{}());
+  for (int attempt = 0; attempt < 200; ++attempt) {
+    const auto wanted =
+        static_cast<std::uint16_t>(std::uniform_int_distribution<int>(low, high)(random));
+    if (ProbeLoopbackPort(wanted) == wanted) return wanted;
+  }
+  throw std::runtime_error("no free loopback port with " + std::to_string(digits) + " digits");
+}
+
+class Win32UpdaterTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_TRUE(desktop_.ready()) << desktop_.error();
+    std::filesystem::copy_file(BuildFile(RARIDUZE_TEST_UPDATER), app_.File("RARiduze.exe"));
+    if (std::string(RARIDUZE_TEST_UNZIP_LIBRARY).size() > 0) {
+      std::filesystem::copy_file(BuildFile(RARIDUZE_TEST_UNZIP_LIBRARY), app_.File("vbuzip10.dll"));
+    }
+    std::filesystem::copy_file(BuildFile(RARIDUZE_TEST_DEMO_APP), app_.File("Zentri Pc.exe"));
+    WriteFile(app_.File("versionZT.dat"), "1.0.22\r\n");
+    std::filesystem::create_directories(artifacts_);
+  }
+
+  // Serves www on a port of its own and points the updater at it: the update directory is
+  // fixed in the program, so the copy of the program gets the test's port in its place.
+  void ServeUpdate(const std::string& server_config = {}) {
+    const std::regex loopback(R"(http://127\.0\.0\.1:(\d+)/)");
+    std::smatch match;
+    const std::string built = kUpdateDirectoryUrl;
+    if (!std::regex_match(built, match, loopback)) {
+      GTEST_SKIP() << "this build's update directory " << built << " is not on loopback";
+    }
+    const auto built_port = static_cast<std::uint16_t>(std::stoi(match[1].str()));
+    NginxOptions options;
+    options.root = www_.path();
+    options.server_config = server_config;
+    options.pick_port = [built_port] { return FreePortLike(built_port); };
+    nginx_ = std::make_unique<NginxServer>(options);
+    const std::string moved = "http://127.0.0.1:" + std::to_string(nginx_->port()) + "/";
+    ASSERT_EQ(moved.size(), built.size());
+
+    const std::string program = ReadFile(app_.File("RARiduze.exe"));
+    const std::size_t at = program.find(built + '\0');
+    ASSERT_NE(at, std::string::npos) << "the update directory is not in the program";
+    ASSERT_EQ(program.find(built + '\0', at + 1), std::string::npos);
+    std::string patched = program;
+    patched.replace(at, moved.size(), moved);
+    WriteFile(app_.File("RARiduze.exe"), patched);
+  }
+
+  void PublishVersion(const std::string& version) {
+    WriteFile(www_.File("versionZT.dat"), version + "\r\n");
+  }
+
+  // A setup archive holding installer as "setupZT.exe".
+  void PublishSetup(const std::string& installer) {
+    TestDir packing("w32-pack");
+    std::filesystem::copy_file(installer, packing.File("setupZT.exe"));
+    ProgramRun zip = RunProgram(
+        {"zip", "-q", "-X", "-j", www_.File("setupZT.zip"), packing.File("setupZT.exe")});
+    ASSERT_EQ(zip.exit_status, 0) << zip.errors;
+  }
+
+  // An archive too large to arrive before the test has acted, when served slowly.
+  void PublishLargeSetup() { WriteFile(www_.File("setupZT.zip"), Pattern(kLargeArchiveSize)); }
+
+  void StartUpdater(std::vector<std::string> environment = {}) {
+    environment.push_back("TEMP=" + temp_.path());
+    environment.push_back("TMP=" + temp_.path());
+    ASSERT_TRUE(desktop_.Start(app_.File("RARiduze.exe"), environment));
+    ASSERT_TRUE(desktop_.WaitForWindow(kMainTitle, kWindowWait)) << "the window did not appear";
+  }
+
+  std::vector<ScreenWindow> Screen() { return desktop_.Windows(); }
+
+  ScreenWindow Main() {
+    const std::vector<ScreenWindow> windows = Screen();
+    const ScreenWindow* main = Visible(windows, kMainTitle);
+    return main != nullptr ? *main : ScreenWindow{};
+  }
+
+  // Clicks a control of a window, found by its caption.
+  void Click(const std::string& title, const std::string& caption) {
+    const std::vector<ScreenWindow> windows = Screen();
+    const ScreenWindow* window = Visible(windows, title);
+    ASSERT_NE(window, nullptr) << title;
+    const ScreenWindow* control = window->Child(caption);
+    ASSERT_NE(control, nullptr) << caption;
+    ASSERT_TRUE(desktop_.FocusAndClick(title, control->CentreX(), control->CentreY()));
+  }
+
+  // Waits for a message box with this title and returns what it says.
+  std::string WaitForBox(const std::string& title) {
+    std::optional<ScreenWindow> box = desktop_.WaitForWindow(title, kWindowWait);
+    return box ? BoxText(*box) : "(no box titled " + title + ")";
+  }
+
+  bool WaitForMain(const std::function<bool(const ScreenWindow&)>& check,
+                   seconds limit = kWindowWait) {
+    return desktop_.WaitUntil(
+        [&](const std::vector<ScreenWindow>& windows) {
+          const ScreenWindow* main = Visible(windows, kMainTitle);
+          return main != nullptr && check(*main);
+        },
+        limit);
+  }
+
+  // The updater has ended with status 0 and the demo application is up, once.
+  void ExpectEndedAndDemoStartedOnce() {
+    std::optional<int> status = desktop_.WaitForExit(kWindowWait);
+    ASSERT_TRUE(status.has_value()) << "the updater did not end";
+    EXPECT_EQ(*status, 0);
+    ASSERT_TRUE(desktop_.WaitForWindow(kDemoTitle, kWindowWait)) << "the demo did not start";
+    std::this_thread::sleep_for(seconds(1));
+    EXPECT_EQ(CountVisible(Screen(), kDemoTitle), 1);
+    EXPECT_EQ(CountVisible(Screen(), kMainTitle), 0);
+  }
+
+  void Picture(const std::string& name) {
+    EXPECT_TRUE(desktop_.Screenshot(artifacts_ + "\\" + name + ".png"));
+  }
+
+  bool TempFileThere(const std::string& name) { return FileIsThere(temp_.File(name)); }
+
+  WineDesktop desktop_;
+  TestDir app_{"w32-app"};
+  TestDir temp_{"w32-temp"};
+  TestDir www_{"w32-www"};
+  std::unique_ptr<NginxServer> nginx_;
+  std::string artifacts_ = PlatformPath(RARIDUZE_TEST_ARTIFACTS_DIR);
+};
+
+// The update cases need downloads and extraction, which the Windows build gains with its
+// internet backend and its unzip library.
+#define REQUIRE_DOWNLOADS()                                                  \
+  if (!RARIDUZE_TEST_WINDOWS_DOWNLOADS) {                                    \
+    GTEST_SKIP() << "the Windows internet backend is not in this build yet"; \
+  }
+#define REQUIRE_EXTRACTION()                                             \
+  REQUIRE_DOWNLOADS();                                                   \
+  if (std::string(RARIDUZE_TEST_UNZIP_LIBRARY).empty()) {                \
+    GTEST_SKIP() << "the Windows build does not build vbuzip10.dll yet"; \
+  }
+
+TEST_F(Win32UpdaterTest, TheWindowShowsItsButtonsAndExitEndsTheProgram) {
+  // A version file left in the temporary folder by an earlier run goes at the end.
+  WriteFile(temp_.File("ZTVersion"), "1.0.23\r\n");
+  StartUpdater();
+  ScreenWindow main = Main();
+  const ScreenWindow* check = main.Child("Check for New version");
+  const ScreenWindow* stop = main.Child("Stop Download");
+  const ScreenWindow* exit = main.Child("Exit");
+  const ScreenWindow* bar = main.ChildOfClass("RARiduzeProgressBar");
+  ASSERT_TRUE(check && stop && exit && bar);
+  EXPECT_TRUE(check->enabled);
+  EXPECT_FALSE(stop->enabled);
+  EXPECT_TRUE(exit->enabled);
+  EXPECT_TRUE(check->focused);
+  EXPECT_EQ(bar->text, "0 %");
+  // The designer's twips at the screen's 96 dpi: 15 twips to the pixel, side by side, the bar
+  // the whole width below them.
+  EXPECT_EQ(check->right - check->left, 121);
+  EXPECT_EQ(check->bottom - check->top, 100);
+  EXPECT_EQ(exit->right - exit->left, 115);
+  EXPECT_EQ(stop->left - check->left, 120);
+  EXPECT_EQ(exit->left - stop->left, 120);
+  EXPECT_EQ(bar->right - bar->left, 370);
+  EXPECT_EQ(bar->bottom - bar->top, 16);
+  EXPECT_EQ(bar->top - check->top, 101);
+  Picture("main-window-idle");
+
+  // Tab runs "Check for New version", "Exit", then back: "Stop Download" is disabled.
+  ASSERT_TRUE(desktop_.FocusAndType(kMainTitle, {"Tab"}));
+  EXPECT_TRUE(
+      WaitForMain([](const ScreenWindow& m) { return m.Child("Exit")->focused; }, seconds(10)));
+
+  Click(kMainTitle, "Exit");
+  ExpectEndedAndDemoStartedOnce();
+  EXPECT_FALSE(TempFileThere("ZTVersion"));
+}
+
+TEST_F(Win32UpdaterTest, TheCloseBoxEndsTheProgramLikeExit) {
+  StartUpdater();
+  // Alt+F4 is the window menu's Close, as the close box.
+  ASSERT_TRUE(desktop_.FocusAndType(kMainTitle, {"alt+F4"}));
+  ExpectEndedAndDemoStartedOnce();
+  // The settings file is made at startup when it is missing.
+  EXPECT_TRUE(FileIsThere(app_.File("proxy")));
+  EXPECT_EQ(ReadFile(app_.File("proxy")), "");
+}
+
+TEST_F(Win32UpdaterTest, VersionShowsTheProgramsVersionInABox) {
+  StartUpdater();
+  ASSERT_TRUE(desktop_.FocusAndType(kMainTitle, {"F10", "Right", "Return"}));
+  EXPECT_EQ(WaitForBox("RARiduze"), "1.0.22");
+  // The box keeps the window from taking input while it is up.
+  EXPECT_FALSE(Main().enabled);
+  Picture("version-box");
+  ASSERT_TRUE(desktop_.FocusAndType("RARiduze", {"Return"}));
+  EXPECT_TRUE(desktop_.WaitForWindowGone("RARiduze", kWindowWait));
+  EXPECT_TRUE(WaitForMain([](const ScreenWindow& m) { return m.enabled; }));
+  EXPECT_TRUE(desktop_.ProgramRunning());
+}
+
+TEST_F(Win32UpdaterTest, TheProxyDialogSavesWhatIsTypedAndRefusesAPortAbove32767) {
+  StartUpdater();
+  ASSERT_TRUE(desktop_.FocusAndType(kMainTitle, {"F10", "Return"}));
+  std::optional<ScreenWindow> dialog = desktop_.WaitForWindow("Set proxy options", kWindowWait);
+  ASSERT_TRUE(dialog);
+  for (const char* label : {"Address:", "Port:", "Set the proxy", "<--", "OK",
+                            "Check this Box If your Pc is connected through a LAN Gateway"}) {
+    EXPECT_NE(dialog->Child(label), nullptr) << label;
+  }
+  EXPECT_TRUE(dialog->Child("OK")->focused);
+  EXPECT_FALSE(Main().enabled);
+
+  // OK, then the address, then the port: letters typed into the port box are dropped.
+  const std::string title = "Set proxy options";
+  ASSERT_TRUE(desktop_.FocusAndType(title, {"Tab"}));
+  ASSERT_TRUE(desktop_.FocusAndTypeText(title, "proxy.example"));
+  ASSERT_TRUE(desktop_.FocusAndType(title, {"Tab"}));
+  ASSERT_TRUE(desktop_.FocusAndTypeText(title, "80a8x0"));
+  // Pasting text that is not a number changes nothing: copy the address, paste it here.
+  ASSERT_TRUE(desktop_.FocusAndType(
+      title, {"shift+Tab", "ctrl+a", "ctrl+c", "Tab", "End", "ctrl+v", "Tab", "space"}));
+  ASSERT_TRUE(desktop_.WaitUntil(
+      [&](const std::vector<ScreenWindow>& windows) {
+        const ScreenWindow* shown = Visible(windows, title);
+        return shown != nullptr && shown->ChildOfClass("Edit", 1)->text == "8080" &&
+               shown->ChildOfClass("Button", 1)->checked;
+      },
+      seconds(20)))
+      << "port box: " << Visible(Screen(), title)->ChildOfClass("Edit", 1)->text;
+  EXPECT_EQ(Visible(Screen(), title)->ChildOfClass("Edit", 0)->text, "proxy.example");
+  Picture("proxy-dialog");
+
+  // The close box saves and applies like OK.
+  ASSERT_TRUE(desktop_.FocusAndType(title, {"alt+F4"}));
+  ASSERT_TRUE(desktop_.WaitForWindowGone(title, kWindowWait));
+  EXPECT_EQ(ReadFile(app_.File("proxy")), "proxy.example:8080\r\n1\r\n");
+  EXPECT_TRUE(WaitForMain([](const ScreenWindow& m) { return m.enabled; }));
+
+  // Opened again, it shows what was saved; a port above 32767 is refused and nothing is saved.
+  ASSERT_TRUE(desktop_.FocusAndType(kMainTitle, {"F10", "Return"}));
+  dialog = desktop_.WaitForWindow(title, kWindowWait);
+  ASSERT_TRUE(dialog);
+  EXPECT_EQ(dialog->ChildOfClass("Edit", 0)->text, "proxy.example");
+  EXPECT_EQ(dialog->ChildOfClass("Edit", 1)->text, "8080");
+  EXPECT_TRUE(dialog->ChildOfClass("Button", 1)->checked);
+  ASSERT_TRUE(desktop_.FocusAndType(title, {"Tab", "Tab", "ctrl+a"}));
+  ASSERT_TRUE(desktop_.FocusAndTypeText(title, "99999"));
+  ASSERT_TRUE(desktop_.FocusAndType(title, {"Return"}));
+  EXPECT_EQ(WaitForBox("RARiduze"), "The proxy port must be a number from 0 to 32767.");
+  ASSERT_TRUE(desktop_.FocusAndType("RARiduze", {"Return"}));
+  ASSERT_TRUE(desktop_.WaitForWindowGone("RARiduze", kWindowWait));
+  EXPECT_TRUE(Visible(Screen(), title)) << "the dialog closed on a refused port";
+  EXPECT_EQ(ReadFile(app_.File("proxy")), "proxy.example:8080\r\n1\r\n");
+}
+
+TEST_F(Win32UpdaterTest, ACheckWithoutAVersionFileStallsOnItsBusyCaption) {
+  ServeUpdate();
+  StartUpdater();
+  Click(kMainTitle, "Check for New version");
+  ASSERT_TRUE(
+      WaitForMain([](const ScreenWindow& m) { return m.Child("Wait a moment...") != nullptr; }));
+  // Later clicks are ignored: the caption stays and no box opens.
+  Click(kMainTitle, "Wait a moment...");
+  std::this_thread::sleep_for(seconds(2));
+  const std::vector<ScreenWindow> windows = Screen();
+  ASSERT_NE(Visible(windows, kMainTitle), nullptr);
+  EXPECT_NE(Visible(windows, kMainTitle)->Child("Wait a moment..."), nullptr);
+  EXPECT_EQ(Visible(windows, "RARiduze"), nullptr);
+  Picture("main-window-stalled");
+}
+
+TEST_F(Win32UpdaterTest, ANewerVersionAnsweredYesIsInstalledAndTheApplicationStarted) {
+  REQUIRE_EXTRACTION();
+  ServeUpdate();
+  PublishVersion("1.0.23");
+  PublishSetup(BuildFile(RARIDUZE_TEST_DEMO_SETUP));
+  StartUpdater();
+  Click(kMainTitle, "Check for New version");
+  EXPECT_EQ(WaitForBox("Update available"),
+            "1.0.23 version of Zentri PC is available for the download\r"
+            "Would you like to download and install the new version?");
+  Picture("update-available");
+  ASSERT_TRUE(desktop_.FocusAndType("Update available", {"y"}));
+  EXPECT_EQ(WaitForBox("RARiduze"), "Update successfully completed! It will be started Zentri PC");
+  // The installer was waited for: the new version is in place before the box.
+  EXPECT_EQ(ReadFile(app_.File("versionZT.dat")), "1.0.23\r\n");
+  EXPECT_EQ(Main().ChildOfClass("RARiduzeProgressBar")->text, "100 %");
+  Picture("update-installed");
+  ASSERT_TRUE(desktop_.FocusAndType("RARiduze", {"Return"}));
+  ExpectEndedAndDemoStartedOnce();
+  for (const char* name : {"ZTVersion", "setupZT.zip", "setupZT.exe"}) {
+    EXPECT_FALSE(TempFileThere(name)) << name;
+  }
+}
+
+TEST_F(Win32UpdaterTest, ANewerVersionAnsweredNoLeavesTheWindowIdle) {
+  REQUIRE_DOWNLOADS();
+  ServeUpdate();
+  PublishVersion("1.0.23");
+  StartUpdater();
+  Click(kMainTitle, "Check for New version");
+  ASSERT_NE(WaitForBox("Update available").find("1.0.23 version"), std::string::npos);
+  ASSERT_TRUE(desktop_.FocusAndType("Update available", {"n"}));
+  ASSERT_TRUE(desktop_.WaitForWindowGone("Update available", kWindowWait));
+  EXPECT_TRUE(WaitForMain([](const ScreenWindow& m) {
+    const ScreenWindow* check = m.Child("Check for New version");
+    return m.enabled && check != nullptr && check->enabled && !m.Child("Stop Download")->enabled;
+  }));
+  EXPECT_TRUE(desktop_.ProgramRunning());
+  EXPECT_FALSE(TempFileThere("setupZT.zip"));
+}
+
+TEST_F(Win32UpdaterTest, TheSameVersionIsSaidAndTheProgramEnds) {
+  REQUIRE_DOWNLOADS();
+  ServeUpdate();
+  PublishVersion("1.0.22");
+  StartUpdater();
+  Click(kMainTitle, "Check for New version");
+  EXPECT_EQ(WaitForBox("You have already the new version"),
+            "There are not available new versions of Zentri PC!");
+  ASSERT_TRUE(desktop_.FocusAndType("You have already the new version", {"Return"}));
+  ExpectEndedAndDemoStartedOnce();
+  EXPECT_FALSE(TempFileThere("ZTVersion"));
+}
+
+TEST_F(Win32UpdaterTest, StopDownloadDuringASlowDownloadEmptiesTheBar) {
+  REQUIRE_DOWNLOADS();
+  ServeUpdate("limit_rate 64k;");
+  PublishVersion("1.0.23");
+  PublishLargeSetup();
+  StartUpdater();
+  Click(kMainTitle, "Check for New version");
+  ASSERT_NE(WaitForBox("Update available").find("1.0.23"), std::string::npos);
+  ASSERT_TRUE(desktop_.FocusAndType("Update available", {"y"}));
+  // Downloading: "Stop Download" takes clicks, the bar moves, the window answers.
+  ASSERT_TRUE(WaitForMain([](const ScreenWindow& m) {
+    const ScreenWindow* bar = m.ChildOfClass("RARiduzeProgressBar");
+    return m.Child("Stop Download")->enabled && bar->text != "0 %" && bar->text != "100 %";
+  }));
+  Picture("main-window-downloading");
+  Click(kMainTitle, "Stop Download");
+  // The bar is emptied; a progress event already on its way may set it once more, and then it
+  // stands still: the download has stopped.
+  std::this_thread::sleep_for(seconds(3));
+  const ScreenWindow stopped = Main();
+  const std::string caption = stopped.ChildOfClass("RARiduzeProgressBar")->text;
+  EXPECT_NE(caption, "100 %");
+  std::this_thread::sleep_for(seconds(3));
+  const ScreenWindow later = Main();
+  EXPECT_EQ(later.ChildOfClass("RARiduzeProgressBar")->text, caption);
+  // Stopped: both buttons stay as they were.
+  EXPECT_FALSE(later.Child("Check for New version")->enabled);
+  EXPECT_TRUE(later.Child("Stop Download")->enabled);
+  EXPECT_TRUE(desktop_.ProgramRunning());
+  Picture("main-window-stopped");
+}
+
+TEST_F(Win32UpdaterTest, ExitDuringADownloadEndsTheProgram) {
+  REQUIRE_DOWNLOADS();
+  ServeUpdate("limit_rate 64k;");
+  PublishVersion("1.0.23");
+  PublishLargeSetup();
+  StartUpdater();
+  Click(kMainTitle, "Check for New version");
+  ASSERT_NE(WaitForBox("Update available").find("1.0.23"), std::string::npos);
+  ASSERT_TRUE(desktop_.FocusAndType("Update available", {"y"}));
+  ASSERT_TRUE(WaitForMain([](const ScreenWindow& m) { return m.Child("Stop Download")->enabled; }));
+  Click(kMainTitle, "Exit");
+  ExpectEndedAndDemoStartedOnce();
+  EXPECT_FALSE(TempFileThere("ZTVersion"));
+}
+
+TEST_F(Win32UpdaterTest, AFailingInstallerIsReportedAndTheWindowReturnsToIdle) {
+  REQUIRE_EXTRACTION();
+  ServeUpdate();
+  PublishVersion("1.0.23");
+  PublishSetup(BuildFile(RARIDUZE_TEST_STAND_IN));
+  StartUpdater({"RARIDUZE_STAND_IN_EXIT=3"});
+  Click(kMainTitle, "Check for New version");
+  ASSERT_NE(WaitForBox("Update available").find("1.0.23"), std::string::npos);
+  ASSERT_TRUE(desktop_.FocusAndType("Update available", {"y"}));
+  EXPECT_EQ(WaitForBox("RARiduze"),
+            "The update could not be installed: the installer ended with exit status 3.");
+  Picture("install-failed");
+  ASSERT_TRUE(desktop_.FocusAndType("RARiduze", {"Return"}));
+  EXPECT_TRUE(WaitForMain([](const ScreenWindow& m) {
+    const ScreenWindow* check = m.Child("Check for New version");
+    return m.enabled && check != nullptr && check->enabled && !m.Child("Stop Download")->enabled;
+  }));
+  EXPECT_EQ(ReadFile(app_.File("versionZT.dat")), "1.0.22\r\n");
+  EXPECT_TRUE(desktop_.ProgramRunning());
+}
+
+}  // namespace
+}  // namespace rariduze::testing
