@@ -133,10 +133,11 @@ class Win32UpdaterTest : public ::testing::Test {
   // An archive too large to arrive before the test has acted, when served slowly.
   void PublishLargeSetup() { WriteFile(www_.File("setupZT.zip"), Pattern(kLargeArchiveSize)); }
 
-  void StartUpdater(std::vector<std::string> environment = {}) {
+  void StartUpdater(std::vector<std::string> environment = {}, bool wait_for_window = true) {
     environment.push_back("TEMP=" + temp_.path());
     environment.push_back("TMP=" + temp_.path());
     ASSERT_TRUE(desktop_.Start(app_.File("RARiduze.exe"), environment));
+    if (!wait_for_window) return;
     ASSERT_TRUE(desktop_.WaitForWindow(kMainTitle, kWindowWait)) << "the window did not appear";
   }
 
@@ -246,6 +247,26 @@ TEST_F(Win32UpdaterTest, TheWindowShowsItsButtonsAndExitEndsTheProgram) {
   Click(kMainTitle, "Exit");
   ExpectEndedAndDemoStartedOnce();
   EXPECT_FALSE(TempFileThere("ZTVersion"));
+}
+
+TEST_F(Win32UpdaterTest, TheProxyDialogShowsAnAddressInAnyScript) {
+  WriteFile(app_.File("proxy"), "pr\xc3\xb8xy.\xe4\xbe\x8b:3128\r\n0\r\n");
+  StartUpdater({}, false);
+  // Without a LAN the updater wants a dial-up connection, which this machine has not: it says
+  // so before its window shows.
+  EXPECT_EQ(WaitForBox("RARiduze"), "You must initiate a dial-up connection");
+  ASSERT_TRUE(desktop_.FocusAndType("RARiduze", {"Return"}));
+  ASSERT_TRUE(desktop_.WaitForWindow(kMainTitle, kWindowWait));
+  ASSERT_TRUE(desktop_.FocusAndType(kMainTitle, {"F10", "Return"}));
+  std::optional<ScreenWindow> dialog = desktop_.WaitForWindow("Set proxy options", kWindowWait);
+  ASSERT_TRUE(dialog);
+  EXPECT_EQ(dialog->ChildOfClass("Edit", 0)->text, "pr\xc3\xb8xy.\xe4\xbe\x8b");
+  EXPECT_EQ(dialog->ChildOfClass("Edit", 1)->text, "3128");
+  EXPECT_FALSE(dialog->ChildOfClass("Button", 1)->checked);
+  // OK writes back what it showed.
+  ASSERT_TRUE(desktop_.FocusAndType("Set proxy options", {"Return"}));
+  ASSERT_TRUE(desktop_.WaitForWindowGone("Set proxy options", kWindowWait));
+  EXPECT_EQ(ReadFile(app_.File("proxy")), "pr\xc3\xb8xy.\xe4\xbe\x8b:3128\r\n0\r\n");
 }
 
 TEST_F(Win32UpdaterTest, TheCloseBoxEndsTheProgramLikeExit) {
