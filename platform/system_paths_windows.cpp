@@ -47,16 +47,19 @@ std::optional<std::string> PrivateTempDirectory(std::string* error) {
     return std::nullopt;
   }
   std::wstring path(buffer, length);
-  DWORD attributes = ::GetFileAttributesW(path.c_str());
-  if (attributes == INVALID_FILE_ATTRIBUTES && !::CreateDirectoryW(path.c_str(), nullptr) &&
-      ::GetLastError() != ERROR_ALREADY_EXISTS) {
+  // The folder itself, without the separator: "C:\x\" of a file named x would not be found.
+  std::wstring folder = path;
+  while (folder.size() > 3 && folder.back() == L'\\') folder.pop_back();
+  if (::GetFileAttributesW(folder.c_str()) == INVALID_FILE_ATTRIBUTES &&
+      !::CreateDirectoryW(folder.c_str(), nullptr) && ::GetLastError() != ERROR_ALREADY_EXISTS) {
     if (error != nullptr) {
-      *error = Narrow(path) + ": cannot be created (" + SystemErrorText(::GetLastError()) + ")";
+      *error = Narrow(folder) + ": cannot be created (" + SystemErrorText(::GetLastError()) + ")";
     }
     return std::nullopt;
   }
-  if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0) {
-    if (error != nullptr) *error = Narrow(path) + ": is not a directory";
+  DWORD attributes = ::GetFileAttributesW(folder.c_str());
+  if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0) {
+    if (error != nullptr) *error = Narrow(folder) + ": is not a directory";
     return std::nullopt;
   }
   if (path.back() != L'\\') path += L'\\';

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "tests/support/child_process.h"
+#include "tests/support/host.h"
 #include "tests/support/signing_keys.h"
 #include "tests/support/test_data.h"
 #include "tests/support/test_dir.h"
@@ -115,7 +116,8 @@ TEST_F(RariduzeVerifyToolTest, AnEndlessSignatureFileIsRefusedWithoutBeingReadWh
   std::optional<int> status = child.Wait(std::chrono::seconds(20));
   ASSERT_TRUE(status) << "rariduze-verify still reads /dev/zero";
   EXPECT_EQ(*status, 1);
-  EXPECT_EQ(ReadFile(dir_.File("out")), "error the signature file is larger than 8192 bytes\n");
+  EXPECT_EQ(WithUnixLineEnds(ReadFile(dir_.File("out"))),
+            "error the signature file is larger than 8192 bytes\n");
 }
 
 TEST_F(RariduzeVerifyToolTest, ALargeFileIsCheckedWithoutBeingHeldInMemory) {
@@ -129,7 +131,8 @@ TEST_F(RariduzeVerifyToolTest, ALargeFileIsCheckedWithoutBeingHeldInMemory) {
   std::optional<int> status = child.Wait(std::chrono::seconds(60));
   ASSERT_TRUE(status);
   EXPECT_EQ(*status, 0) << ReadFile(dir_.File("err"));
-  EXPECT_EQ(ReadFile(dir_.File("out")), "verified\ntrusted comment: version:1.0.23\n");
+  EXPECT_EQ(WithUnixLineEnds(ReadFile(dir_.File("out"))),
+            "verified\ntrusted comment: version:1.0.23\n");
   EXPECT_LT(child.peak_rss_kib(), 32 * 1024);
 }
 

@@ -4,6 +4,7 @@
 #include <stdexcept>
 #include <thread>
 
+#include "tests/support/host.h"
 #include "tests/support/loopback_socket.h"
 #include "tests/support/test_dir.h"
 
@@ -26,8 +27,8 @@ ProgramRun RunProgram(const std::vector<std::string>& argv, milliseconds timeout
       child.Stop(milliseconds(0));
     }
   }
-  run.output = ReadFile(dir.File("out"));
-  run.errors = ReadFile(dir.File("err"));
+  run.output = WithUnixLineEnds(ReadFile(dir.File("out")));
+  run.errors = WithUnixLineEnds(ReadFile(dir.File("err")));
   return run;
 }
 

@@ -50,7 +50,8 @@ struct ProgramRun {
   std::string errors;
 };
 
-// Runs a program to its end (killed after timeout) and collects what it printed.
+// Runs a program to its end (killed after timeout) and collects what it printed, with its line
+// ends as on Linux.
 ProgramRun RunProgram(const std::vector<std::string>& argv,
                       std::chrono::milliseconds timeout = std::chrono::seconds(60));
 

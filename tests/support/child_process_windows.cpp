@@ -1,4 +1,6 @@
 #include <windows.h>
+// After windows.h, which it needs.
+#include <psapi.h>
 
 #include <algorithm>
 #include <thread>
@@ -209,6 +211,10 @@ bool ChildProcess::Reap(bool block) {
   DWORD code = 0;
   ::GetExitCodeProcess(process, &code);
   status_ = static_cast<int>(code);
+  PROCESS_MEMORY_COUNTERS memory{};
+  if (::GetProcessMemoryInfo(process, &memory, sizeof memory)) {
+    peak_rss_kib_ = static_cast<long>(memory.PeakWorkingSetSize / 1024);
+  }
   return true;
 }
 

@@ -37,6 +37,9 @@ std::string PlatformPath(const std::string& unix_path);
 // True when the Linux programs the tests start run as root.
 bool LinuxUserIsRoot();
 
+// Text a program printed, with its line ends as on Linux: Windows programs end lines with CR LF.
+std::string WithUnixLineEnds(const std::string& text);
+
 // The file name this platform gives the program called name ("name" or "name.exe").
 std::string ProgramFileName(const std::string& name);
 

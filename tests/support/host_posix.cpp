@@ -25,6 +25,8 @@ std::string PlatformPath(const std::string& unix_path) { return unix_path; }
 
 bool LinuxUserIsRoot() { return ::geteuid() == 0; }
 
+std::string WithUnixLineEnds(const std::string& text) { return text; }
+
 std::string ProgramFileName(const std::string& name) { return name; }
 
 }  // namespace rariduze::testing

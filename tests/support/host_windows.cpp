@@ -81,6 +81,16 @@ bool LinuxUserIsRoot() {
   return false;
 }
 
+std::string WithUnixLineEnds(const std::string& text) {
+  std::string unix_text;
+  unix_text.reserve(text.size());
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    if (text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n') continue;
+    unix_text += text[i];
+  }
+  return unix_text;
+}
+
 std::string ProgramFileName(const std::string& name) { return name + ".exe"; }
 
 }  // namespace rariduze::testing

@@ -1,0 +1,79 @@
+// The Windows process backend: programs started by full path, waited for, and left running.
+#include <chrono>
+#include <filesystem>
+#include <string>
+#include <thread>
+
+#include <gtest/gtest.h>
+
+#include "platform/process.h"
+#include "tests/support/host.h"
+#include "tests/support/test_dir.h"
+
+namespace rariduze::testing {
+namespace {
+
+class WindowsProcessTest : public ::testing::Test {
+ protected:
+  // A copy of the stand-in program under the given name.
+  std::string StandIn(const std::string& name) {
+    const std::string path = dir_.File(name);
+    std::filesystem::copy_file(PlatformPath(RARIDUZE_TEST_STAND_IN), path);
+    return path;
+  }
+  bool MarkAppears() {
+    auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    while (std::chrono::steady_clock::now() < deadline) {
+      if (!ReadFile(mark_).empty()) return true;
+      std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    return false;
+  }
+
+  TestDir dir_{"process"};
+  std::string mark_ = dir_.File("ran.txt");
+  ScopedEnv mark_env_{"RARIDUZE_STAND_IN_MARK", mark_};
+};
+
+TEST_F(WindowsProcessTest, RunsAProgramWhosePathHasBlanksAndReturnsItsExitCode) {
+  const std::string program = StandIn("Zentri Pc.exe");
+  ScopedEnv exit_code("RARIDUZE_STAND_IN_EXIT", "7");
+
+  ProcessOutcome outcome = RunProgramAndWait(program);
+
+  EXPECT_TRUE(outcome.started) << outcome.error;
+  EXPECT_EQ(outcome.exit_status, 7);
+  EXPECT_FALSE(outcome.Succeeded());
+  // Started by its path alone: no argument follows the program's name.
+  EXPECT_EQ(ReadFile(mark_), program + "\n");
+}
+
+TEST_F(WindowsProcessTest, ASuccessfulRunSucceeds) {
+  ProcessOutcome outcome = RunProgramAndWait(StandIn("setupZT.exe"));
+  EXPECT_TRUE(outcome.Succeeded()) << outcome.error;
+}
+
+TEST_F(WindowsProcessTest, AProgramThatCannotStartSaysWhy) {
+  ProcessOutcome missing = RunProgramAndWait(dir_.File("setupZT.exe"));
+  EXPECT_FALSE(missing.started);
+  EXPECT_NE(missing.error.find("setupZT.exe"), std::string::npos) << missing.error;
+
+  WriteFile(dir_.File("text.exe"), "this is no program");
+  ProcessOutcome no_program = RunProgramAndWait(dir_.File("text.exe"));
+  EXPECT_FALSE(no_program.started);
+  EXPECT_NE(no_program.error.find("text.exe"), std::string::npos) << no_program.error;
+
+  EXPECT_FALSE(RunProgramAndWait("").started);
+  EXPECT_TRUE(ReadFile(mark_).empty());
+}
+
+TEST_F(WindowsProcessTest, ADetachedProgramRunsOnItsOwn) {
+  const std::string program = StandIn("Zentri Pc.exe");
+  ASSERT_TRUE(StartDetachedProgram(program));
+  ASSERT_TRUE(MarkAppears());
+  EXPECT_EQ(ReadFile(mark_), program + "\n");
+  EXPECT_FALSE(StartDetachedProgram(dir_.File("missing.exe")));
+}
+
+}  // namespace
+}  // namespace rariduze::testing
