@@ -51,6 +51,26 @@ constexpr std::int32_t kMaxCountedText = 31999;
 constexpr std::size_t kMaxPassword = 254;
 
 cUnzip* current_unzip = nullptr;
+// The objects whose runs are in progress, innermost last. An object that goes away during its
+// own run (a handler may release it) leaves a null in its place, and its run then writes
+// nothing back into it.
+std::vector<const cUnzip*> running;
+
+// Keeps an object's place in running for the length of one run.
+class RunningPlace {
+ public:
+  explicit RunningPlace(const cUnzip& object) : place_(running.size()) {
+    running.push_back(&object);
+  }
+  ~RunningPlace() { running.resize(place_); }
+  RunningPlace(const RunningPlace&) = delete;
+  RunningPlace& operator=(const RunningPlace&) = delete;
+
+  bool ObjectAlive() const { return running[place_] != nullptr; }
+
+ private:
+  std::size_t place_;
+};
 bool password_declined = false;
 std::string library_directory;
 
@@ -133,15 +153,23 @@ void TrimBlanks(std::string& text) {
 void SetLibraryDirectory(const std::string& folder) { library_directory = folder; }
 
 std::string LibraryPath() {
-  std::string folder = library_directory.empty() ? ExecutableDirectory() : library_directory;
-  if (folder.empty() || folder.back() != '/') folder += '/';
-  return folder + SharedLibraryFileName(kLibraryName);
+  std::string file = SharedLibraryFileName(kLibraryName);
+  std::optional<std::string> folder = library_directory;
+  if (library_directory.empty()) folder = KnownExecutableDirectory();
+  // Never a guess such as the working folder: a library planted there would run as ours.
+  if (!folder || folder->empty()) {
+    throw RuntimeFailure(kFailureFileNotFound,
+                         "File not found: " + file + " (the program's own folder cannot be found)");
+  }
+  if (folder->back() != '/') *folder += '/';
+  return *folder + file;
 }
 
 cUnzip* CurrentUnzip() { return current_unzip; }
 
 void ForgetUnzip(const cUnzip* object) {
   if (current_unzip == object) current_unzip = nullptr;
+  std::replace(running.begin(), running.end(), object, static_cast<const cUnzip*>(nullptr));
 }
 
 bool PasswordDeclined() { return password_declined; }
@@ -162,14 +190,20 @@ std::int32_t RunUnzip(cUnzip& object, UnzipOptionsRecord& options, std::int32_t 
     password_declined = false;
 
     auto unzip = reinterpret_cast<SingleEntryUnzipFn>(EntryPoint("Wiz_SingleEntryUnzip"));
+    // The texts belong to the call, not to the object, which a handler may release meanwhile.
+    const std::optional<std::string> archive_path = options.archive_path;
+    const std::optional<std::string> target_folder = options.target_folder;
     UnzipOptions copy = options.fields;
-    copy.archive_path = options.archive_path ? options.archive_path->c_str() : nullptr;
-    copy.target_folder = options.target_folder ? options.target_folder->c_str() : nullptr;
+    copy.archive_path = archive_path ? archive_path->c_str() : nullptr;
+    copy.target_folder = target_folder ? target_folder->c_str() : nullptr;
+    RunningPlace place(object);
     std::int32_t code =
         unzip(include_count, includes.data(), exclude_count, excludes.data(), &copy, &callbacks);
-    options.fields = copy;
-    options.fields.archive_path = nullptr;
-    options.fields.target_folder = nullptr;
+    if (place.ObjectAlive()) {
+      options.fields = copy;
+      options.fields.archive_path = nullptr;
+      options.fields.target_folder = nullptr;
+    }
     return code;
   } catch (const RuntimeFailure& failure) {
     current_unzip = nullptr;
@@ -221,16 +255,31 @@ void SplitEntryPath(std::string& path, std::string& folder) {
 UnzipDate ListDate(std::int32_t year, std::int32_t month, std::int32_t day, std::int32_t hour,
                    std::int32_t minute) {
   using namespace std::chrono;
-  if (year >= 0 && year < 30) year += 2000;
-  if (year >= 30 && year < 100) year += 1900;
+  // Every value may be extreme: all arithmetic is in 64 bits, and the result is held to the
+  // dates a date-time can show, 1 January 100 to 31 December 9999, 23:59.
+  constexpr std::int64_t kMinutesPerDay = 24 * 60;
+  const std::int64_t earliest =
+      sys_days{std::chrono::year(100) / January / 1}.time_since_epoch().count() * kMinutesPerDay;
+  const std::int64_t latest =
+      sys_days{std::chrono::year(9999) / December / 31}.time_since_epoch().count() *
+          kMinutesPerDay +
+      kMinutesPerDay - 1;
+  std::int64_t full_year = year;
+  if (full_year >= 0 && full_year < 30) full_year += 2000;
+  if (full_year >= 30 && full_year < 100) full_year += 1900;
   // Months carry into years, then days, hours and minutes count on from the first of the month.
-  std::int64_t months = static_cast<std::int64_t>(year) * 12 + (month - 1);
+  std::int64_t months = full_year * 12 + (static_cast<std::int64_t>(month) - 1);
   std::int64_t whole_years = months >= 0 ? months / 12 : (months - 11) / 12;
   std::int64_t month_of_year = months - whole_years * 12 + 1;
+  // Years this far out stay out of range whatever the days add.
+  if (whole_years < -20000) return local_seconds{minutes(earliest)};
+  if (whole_years > 20000) return local_seconds{minutes(latest)};
   sys_days first{std::chrono::year(static_cast<int>(whole_years)) /
                  std::chrono::month(static_cast<unsigned>(month_of_year)) / 1};
-  local_seconds start{first.time_since_epoch()};
-  return start + days(day - 1) + hours(hour) + minutes(minute);
+  std::int64_t total = first.time_since_epoch().count() * kMinutesPerDay +
+                       (static_cast<std::int64_t>(day) - 1) * kMinutesPerDay +
+                       static_cast<std::int64_t>(hour) * 60 + minute;
+  return local_seconds{minutes(std::clamp(total, earliest, latest))};
 }
 
 std::int32_t UnzipPrintCallback(const char* text, std::int32_t count) {

@@ -317,13 +317,12 @@ std::unique_ptr<TargetFolder> OpenTargetFolder(const std::string& path, std::str
   // Make the folder and its missing parents, topmost first.
   std::vector<std::wstring> missing;
   for (std::wstring at = *root; GetFileAttributesW(at.c_str()) == INVALID_FILE_ATTRIBUTES;) {
-    missing.push_back(at);
+    missing.insert(missing.begin(), at);
     std::size_t cut = at.find_last_of(L'\\');
     if (cut == std::wstring::npos || cut <= 3) break;
     at.erase(cut);
   }
-  for (auto it = missing.rbegin(); it != missing.rend(); ++it)
-    CreateDirectoryW(it->c_str(), nullptr);
+  for (const std::wstring& folder : missing) CreateDirectoryW(folder.c_str(), nullptr);
   // The folder itself may be a junction the user made; below it none is followed.
   HANDLE held = HoldFolder(*root, true);
   if (held == INVALID_HANDLE_VALUE) {

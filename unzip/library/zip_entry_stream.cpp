@@ -21,7 +21,7 @@ class ZipEntryStream : public EntryReader {
  public:
   ZipEntryStream(ByteSource& source, const EntryData& data,
                  std::optional<TraditionalDecryptor> decryptor)
-      : source_(source), data_(data), decryptor_(std::move(decryptor)) {
+      : source_(source), data_(data), decryptor_(decryptor) {
     position_ = data.offset;
     packed_left_ = data.packed_size;
     if (data_.deflated) {
@@ -205,7 +205,7 @@ bool ZipEntryStream::CheckDescriptor() {
 
 std::unique_ptr<EntryReader> OpenEntryStream(ByteSource& source, const EntryData& data,
                                              std::optional<TraditionalDecryptor> decryptor) {
-  return std::make_unique<ZipEntryStream>(source, data, std::move(decryptor));
+  return std::make_unique<ZipEntryStream>(source, data, decryptor);
 }
 
 }  // namespace rariduze::unziplib

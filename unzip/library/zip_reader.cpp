@@ -160,7 +160,7 @@ std::unique_ptr<EntryReader> ZipReaderArchive::OpenEntry(const ArchiveEntry& ent
   if (!data.deflated && data.packed_size != data.size) {
     return Refuse(OpenProblem::kDamaged, "the stored entry's sizes disagree", problem, error);
   }
-  return OpenEntryStream(*source_, data, std::move(decryptor));
+  return OpenEntryStream(*source_, data, decryptor);
 }
 
 }  // namespace
