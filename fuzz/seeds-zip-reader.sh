@@ -1,8 +1,8 @@
 # Seeds for fuzz_zip_reader: archives in every form the zip reader knows, made by the zip tool,
 # and two damaged ones. The password of the encrypted ones is "pw", as the target tries.
 set -euo pipefail
-dir=$ROOT/fuzz_zip_reader
-mkdir -p "$dir"
+mkdir -p "$ROOT/fuzz_zip_reader"
+dir=$(cd "$ROOT/fuzz_zip_reader" && pwd)
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 mkdir -p "$work/in/sub"

@@ -212,7 +212,8 @@ TEST_F(UnzipBackendsTest, ZipToolArchivesGiveTheSameListingsResultsAndTrees) {
                   {"caf\xC3\xA9 cr\xC3\xA8me.txt", "utf-8 name"},
                   {"\x81"
                    "ber-\x94.txt",
-                   "code page 437 name"}});
+                   "code page 437 name"},
+                  {"\x01\x1b\x7f\x81.txt", "code page 437 glyphs"}});
   fs::create_directories(src + "/empty-folder");
   fs::create_symlink("top.txt", src + "/link");
   fs::permissions(src + "/bin/tool.sh", static_cast<fs::perms>(0755));

@@ -195,7 +195,11 @@ TEST_F(ZipReaderTest, EntryRecordsCarryTheArchivesValues) {
 
 TEST_F(ZipReaderTest, NamesBecomeUtf8AndBackslashesSeparate) {
   std::string names = dir_.File("names");
-  MakeFiles(names, {{"caf\xC3\xA9.txt", "1"}, {"\x81\x94.txt", "2"}, {"a\\b.txt", "3"}});
+  MakeFiles(names, {{"caf\xC3\xA9.txt", "1"},
+                    {"\x81\x94.txt", "2"},
+                    {"a\\b.txt", "3"},
+                    {"\x01\x81.txt", "4"},
+                    {"esc\x1b.txt", "5"}});
   ProgramRun run =
       RunProgram({"sh", "-c", "cd \"$0\" && zip -q \"$1\" *", names, dir_.File("names.zip")});
   ASSERT_EQ(run.exit_status, 0) << run.errors;
@@ -209,8 +213,10 @@ TEST_F(ZipReaderTest, NamesBecomeUtf8AndBackslashesSeparate) {
     listed.push_back(entry.name);
   }
   std::sort(listed.begin(), listed.end());
-  // Code page 437 gives 0x81 as "ü" and 0x94 as "ö".
-  EXPECT_THAT(listed, ElementsAre("a/b.txt", "caf\xC3\xA9.txt", "\xC3\xBC\xC3\xB6.txt"));
+  // Code page 437 gives 0x81 as "ü", 0x94 as "ö", 0x01 as "☺" and 0x1B as "←"; a control
+  // character makes a name code page 437 even when it would pass as UTF-8.
+  EXPECT_THAT(listed, ElementsAre("a/b.txt", "caf\xC3\xA9.txt", "esc\xE2\x86\x90.txt",
+                                  "\xC3\xBC\xC3\xB6.txt", "\xE2\x98\xBA\xC3\xBC.txt"));
 }
 
 TEST_F(ZipReaderTest, EncryptedEntriesNeedThePasswordThatChecksOut) {
@@ -398,6 +404,10 @@ TEST_F(ZipReaderTest, DamagedDirectoriesAndOffsetsAreRefused) {
   Put16(fewer, layout.directory_end + field::kEndEntries, 1);
   Put16(fewer, layout.directory_end + field::kEndEntriesHere, 1);
   EXPECT_THAT(OpenError(fewer), HasSubstr("more than its entries"));
+  // AES named without its extra field.
+  std::string aes = bytes;
+  Put16(aes, layout.central[1] + field::kCentralMethod, 99);
+  EXPECT_THAT(OpenError(aes), HasSubstr("AES"));
   std::string disks = bytes;
   Put16(disks, layout.directory_end + field::kEndEntriesHere, 1);
   EXPECT_THAT(OpenError(disks), HasSubstr("several disks"));

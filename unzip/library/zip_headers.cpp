@@ -9,19 +9,20 @@ namespace {
 
 using namespace zipformat;
 
-// Calls visit(tag, fields of the block) for each well-formed block of an extra field; a block
-// that runs past the end ends the walk (some writers pad the field).
+// Calls visit(tag, fields of the block) for each block of an extra field, up to one that runs
+// past the end. False when one does; fewer than four bytes after the last block are padding.
 template <typename Visit>
-void ForEachExtra(const unsigned char* data, std::size_t size, Visit visit) {
+bool ForEachExtra(const unsigned char* data, std::size_t size, Visit visit) {
   FieldReader extra(data, size);
   while (extra.left() >= 4) {
     std::uint16_t tag = extra.U16();
     std::uint16_t length = extra.U16();
     const unsigned char* block = extra.Bytes(length);
-    if (block == nullptr) return;
+    if (block == nullptr) return false;
     FieldReader fields(block, length);
     visit(tag, fields);
   }
+  return true;
 }
 
 // Replaces each marked value by the next one of a ZIP64 block, in the format's order; false
@@ -72,7 +73,7 @@ bool ReadCentralRecord(FieldReader& fields, CentralRecord* record, std::string* 
 
   bool zip64_complete = true;
   bool zip64_seen = false;
-  ForEachExtra(extra, extra_length, [&](std::uint16_t tag, FieldReader& block) {
+  bool well_formed = ForEachExtra(extra, extra_length, [&](std::uint16_t tag, FieldReader& block) {
     if (tag == kExtraZip64 && !zip64_seen) {
       zip64_seen = true;
       zip64_complete =
@@ -97,6 +98,14 @@ bool ReadCentralRecord(FieldReader& fields, CentralRecord* record, std::string* 
       }
     }
   });
+  if (!well_formed) {
+    *error = "a central directory record's extra field is damaged";
+    return false;
+  }
+  if (record->method == kMethodAes && !record->aes) {
+    *error = "a central directory record names AES encryption but lacks its extra field";
+    return false;
+  }
   // Marked values must come from a ZIP64 block.
   if (!zip64_complete || record->size == kZip64Mark32 || record->packed_size == kZip64Mark32 ||
       record->local_offset == kZip64Mark32 || disk == kZip64Mark16) {
@@ -147,6 +156,7 @@ bool ReadLocalHeader(ByteSource& source, std::uint64_t offset, std::uint64_t lim
     return false;
   }
   bool zip64_seen = false;
+  // Some writers pad the local extra field; what does not parse is passed over.
   ForEachExtra(extra.data(), extra.size(), [&](std::uint16_t tag, FieldReader& block) {
     if (tag != kExtraZip64 || zip64_seen) return;
     zip64_seen = true;

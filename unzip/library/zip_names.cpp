@@ -5,6 +5,14 @@
 namespace rariduze::unziplib {
 namespace {
 
+// Code page 437's characters for the bytes 0x00 to 0x1F and 0x7F: the glyphs that the code
+// page shows there (0x00 a blank), not control characters.
+constexpr char16_t kCp437Low[32] = {0x0020, 0x263A, 0x263B, 0x2665, 0x2666, 0x2663, 0x2660, 0x2022,
+                                    0x25D8, 0x25CB, 0x25D9, 0x2642, 0x2640, 0x266A, 0x266B, 0x263C,
+                                    0x25BA, 0x25C4, 0x2195, 0x203C, 0x00B6, 0x00A7, 0x25AC, 0x21A8,
+                                    0x2191, 0x2193, 0x2192, 0x2190, 0x221F, 0x2194, 0x25B2, 0x25BC};
+constexpr char16_t kCp437Delete = 0x2302;
+
 // Code page 437's characters for the bytes 0x80 to 0xFF.
 constexpr char16_t kCp437High[128] = {
     0x00C7, 0x00FC, 0x00E9, 0x00E2, 0x00E4, 0x00E0, 0x00E5, 0x00E7, 0x00EA, 0x00EB, 0x00E8, 0x00EF,
@@ -31,6 +39,18 @@ void AppendUtf8(std::string& out, char32_t c) {
     out += static_cast<char>(0x80 | (c & 0x3F));
   }
 }
+
+// Control characters have no place in a name; a name that holds any (tabs and line ends aside)
+// is taken to be code page 437, whose glyphs they are there.
+bool HasControlCharacters(std::string_view text) {
+  for (char c : text) {
+    auto byte = static_cast<unsigned char>(c);
+    if ((byte < 0x20 && c != '\t' && c != '\n' && c != '\r') || byte == 0x7F) return true;
+  }
+  return false;
+}
+
+bool IsTextName(std::string_view text) { return IsUtf8(text) && !HasControlCharacters(text); }
 
 }  // namespace
 
@@ -76,14 +96,18 @@ std::string Cp437ToUtf8(std::string_view text) {
   out.reserve(text.size() * 2);
   for (char ch : text) {
     auto byte = static_cast<unsigned char>(ch);
-    AppendUtf8(out, byte < 0x80 ? char32_t{byte} : char32_t{kCp437High[byte - 0x80]});
+    char32_t c = byte < 0x20    ? kCp437Low[byte]
+                 : byte == 0x7F ? kCp437Delete
+                 : byte < 0x80  ? char32_t{byte}
+                                : kCp437High[byte - 0x80];
+    AppendUtf8(out, c);
   }
   return out;
 }
 
 std::string EntryNameToUtf8(std::string_view stored, std::string_view unicode_path) {
-  if (!unicode_path.empty() && IsUtf8(unicode_path)) return std::string(unicode_path);
-  if (IsUtf8(stored)) return std::string(stored);
+  if (!unicode_path.empty() && IsTextName(unicode_path)) return std::string(unicode_path);
+  if (IsTextName(stored)) return std::string(stored);
   return Cp437ToUtf8(stored);
 }
 

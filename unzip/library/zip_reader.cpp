@@ -31,9 +31,6 @@ std::time_t DosTime(std::uint16_t date, std::uint16_t time) {
 
 std::string NameOf(const CentralRecord& record) {
   std::string name = EntryNameToUtf8(record.stored_name, record.unicode_path);
-  // Names end at a NUL, as everything that takes them as C texts would see them.
-  std::size_t nul = name.find('\0');
-  if (nul != std::string::npos) name.erase(nul);
   std::replace(name.begin(), name.end(), '\\', '/');
   return name;
 }
