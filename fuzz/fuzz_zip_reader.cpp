@@ -1,17 +1,27 @@
 // Arbitrary bytes as an archive for the library's own zip reader, held in memory: every entry
 // is described and read, without a password and with "pw". No entry may hand out more than its
 // declared size, every read must come to an end, and a directory that opened must describe
-// each of its entries. Nothing is written anywhere.
+// each of its entries. An archive that opens and whose length is a multiple of 16 (a choice the
+// fuzzer makes easily, and one that keeps most runs off the disk) is then extracted into a
+// folder below the working folder, and nothing may appear beside it.
+#include <unistd.h>
+
 #include <cstddef>
 #include <cstdint>
+#include <cstdlib>
+#include <filesystem>
 #include <memory>
 #include <string>
 
 #include "unzip/library/byte_source.h"
+#include "unzip/library/extraction.h"
+#include "unzip/library/host.h"
+#include "unzip/library/name_filter.h"
 #include "unzip/library/zip_reader.h"
 
 namespace {
 
+namespace fs = std::filesystem;
 using rariduze::unziplib::Archive;
 using rariduze::unziplib::ArchiveEntry;
 using rariduze::unziplib::EntryReader;
@@ -42,6 +52,49 @@ void ReadWhole(Archive& archive, const ArchiveEntry& entry, const char* password
   if (total != entry.size || reader->Read(buffer, sizeof buffer, &error) != 0) __builtin_trap();
 }
 
+std::int32_t GivePassword(char* buffer, std::int32_t length, const char*, const char*) {
+  if (length < 3) return 1;
+  buffer[0] = 'p';
+  buffer[1] = 'w';
+  buffer[2] = '\0';
+  return 0;
+}
+
+// jail/ holds only target/; anything else in jail/ escaped the target.
+const fs::path& Jail() {
+  static const fs::path jail = [] {
+    fs::path path = fs::current_path() / ("fuzz-zip-reader-" + std::to_string(::getpid()));
+    fs::remove_all(path);
+    fs::create_directories(path);
+    std::atexit([] {
+      std::error_code ignored;
+      fs::remove_all(Jail(), ignored);
+    });
+    return path;
+  }();
+  return jail;
+}
+
+void ExtractIntoJail(Archive& archive) {
+  const fs::path target = Jail() / "target";
+  std::error_code ignored;
+  fs::remove_all(target, ignored);
+  fs::create_directories(target);
+  UnzipCallbacks callbacks{};
+  callbacks.password = &GivePassword;
+  rariduze::unziplib::Host host(&callbacks, 1);
+  rariduze::unziplib::NameFilter filter({}, {}, false);
+  rariduze::unziplib::ExtractionSettings settings;
+  settings.use_folder_names = true;
+  settings.overwrite_existing = true;
+  settings.target_folder = target.string() + "/";
+  rariduze::unziplib::ExtractArchive(archive, filter, settings, host);
+  for (const fs::directory_entry& entry : fs::directory_iterator(Jail())) {
+    if (entry.path().filename() != "target") __builtin_trap();
+  }
+  if (!fs::is_directory(fs::symlink_status(target))) __builtin_trap();
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
@@ -59,5 +112,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     ReadWhole(*archive, entry, nullptr);
     if (entry.encrypted) ReadWhole(*archive, entry, "pw");
   }
+  if (size % 16 == 0) ExtractIntoJail(*archive);
   return 0;
 }

@@ -129,11 +129,17 @@ TEST_F(UnzipToolTest, WithoutItsOwnFolderTheLibraryIsNotLoadedFromAnywhereElse) 
       InOwnNamespace({"mount -t tmpfs none /proc && cd \"$1\" && exec \"$2\" extract \"$3\" \"$4\"",
                       "sh", work, UNZIP_TOOL, archive_, out_});
   if (!run) GTEST_SKIP() << "this system allows no user namespaces";
-  EXPECT_EQ(run->exit_status, 3) << run->output << run->errors;
-  EXPECT_THAT(run->output, HasSubstr("error 53 "));
-  EXPECT_THAT(run->output, HasSubstr("File not found: libvbuzip10.so (the program's own folder "
-                                     "cannot be found)"));
+  // Nothing was extracted: the library beside it was not taken.
+  EXPECT_NE(run->exit_status, 0) << run->output << run->errors;
   EXPECT_FALSE(fs::exists(out_));
+  // A sanitized build loses its own bearings without /proc and ends the program itself; the
+  // program's words can be read only without one.
+  if (run->errors.find("Sanitizer") == std::string::npos) {
+    EXPECT_EQ(run->exit_status, 3) << run->output << run->errors;
+    EXPECT_THAT(run->output, HasSubstr("error 53 "));
+    EXPECT_THAT(run->output, HasSubstr("File not found: libvbuzip10.so (the program's own folder "
+                                       "cannot be found)"));
+  }
 }
 
 TEST_F(UnzipToolTest, AnArchiveLargerThanTheFreeSpaceIsRefusedBeforeAnythingIsWritten) {

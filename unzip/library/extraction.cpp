@@ -131,8 +131,8 @@ Outcome Extraction::Handle(const ArchiveEntry& entry) {
   if (entry.kind == EntryKind::kFolder) return MakeFolder(entry, *parts);
   PathParts out = OutputPath(*parts, settings_.use_folder_names, settings_.space_to_underscore);
   if (out.empty()) return Fail("refused " + entry.name + ": empty name");
-  if (std::optional<std::string> problem = target_->NameProblem(out)) {
-    return Fail("refused " + entry.name + ": " + *problem);
+  if (std::optional<std::string> name_problem = target_->NameProblem(out)) {
+    return Fail("refused " + entry.name + ": " + *name_problem);
   }
   if (entry.kind == EntryKind::kSymlink && !target_->MakesLinks()) {
     return Fail("refused " + entry.name + ": symbolic links are not made on this system");

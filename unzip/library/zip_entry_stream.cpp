@@ -45,6 +45,7 @@ class ZipEntryStream : public EntryReader {
   // Reads the next size packed bytes into buffer, decrypted; false when the archive cannot be
   // read there.
   bool Take(unsigned char* buffer, std::size_t size);
+  // Up to asked bytes of the entry; 0 once its data has come to an end; -1 on damage.
   std::int64_t Stored(char* buffer, std::size_t asked);
   std::int64_t Inflated(char* buffer, std::size_t asked);
   // Called once the declared size has been handed out: the data must end here and check out.
