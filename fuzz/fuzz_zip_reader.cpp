@@ -4,8 +4,10 @@
 // each of its entries. An archive that opens and whose length is a multiple of 16 (a choice the
 // fuzzer makes easily, and one that keeps most runs off the disk) is then extracted into a
 // folder below the working folder, and nothing may appear beside it.
+#include <signal.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
@@ -60,16 +62,21 @@ std::int32_t GivePassword(char* buffer, std::int32_t length, const char*, const 
   return 0;
 }
 
-// jail/ holds only target/; anything else in jail/ escaped the target.
+// jail/ holds only target/; anything else in jail/ escaped the target. Jails of runs that have
+// ended (libFuzzer leaves without running exit handlers) are removed first.
 const fs::path& Jail() {
   static const fs::path jail = [] {
-    fs::path path = fs::current_path() / ("fuzz-zip-reader-" + std::to_string(::getpid()));
-    fs::remove_all(path);
+    const std::string prefix = "fuzz-zip-reader-";
+    std::error_code ignored;
+    for (const fs::directory_entry& entry : fs::directory_iterator(fs::current_path(), ignored)) {
+      std::string name = entry.path().filename().string();
+      if (name.rfind(prefix, 0) != 0) continue;
+      pid_t owner = static_cast<pid_t>(std::atol(name.c_str() + prefix.size()));
+      if (owner > 0 && ::kill(owner, 0) != 0 && errno == ESRCH) fs::remove_all(entry, ignored);
+    }
+    fs::path path = fs::current_path() / (prefix + std::to_string(::getpid()));
+    fs::remove_all(path, ignored);
     fs::create_directories(path);
-    std::atexit([] {
-      std::error_code ignored;
-      fs::remove_all(Jail(), ignored);
-    });
     return path;
   }();
   return jail;

@@ -137,6 +137,17 @@ std::string TextAt(const char* text, std::size_t limit) {
   return std::string(text, strnlen(text, limit));
 }
 
+// Days from 1 January 1970 to the given date of the Gregorian calendar, for any year (the
+// calendar's own arithmetic, in 400-year eras).
+std::int64_t DaysFromCivil(std::int64_t year, unsigned month, unsigned day) {
+  year -= month <= 2 ? 1 : 0;
+  const std::int64_t era = (year >= 0 ? year : year - 399) / 400;
+  const auto year_of_era = static_cast<unsigned>(year - era * 400);
+  const unsigned day_of_year = (153 * (month > 2 ? month - 3 : month + 9) + 2) / 5 + day - 1;
+  const unsigned day_of_era = year_of_era * 365 + year_of_era / 4 - year_of_era / 100 + day_of_year;
+  return era * 146097 + static_cast<std::int64_t>(day_of_era) - 719468;
+}
+
 // Removes blanks at both ends.
 void TrimBlanks(std::string& text) {
   std::size_t first = text.find_first_not_of(' ');
@@ -258,25 +269,16 @@ UnzipDate ListDate(std::int32_t year, std::int32_t month, std::int32_t day, std:
   // Every value may be extreme: all arithmetic is in 64 bits, and the result is held to the
   // dates a date-time can show, 1 January 100 to 31 December 9999, 23:59.
   constexpr std::int64_t kMinutesPerDay = 24 * 60;
-  const std::int64_t earliest =
-      sys_days{std::chrono::year(100) / January / 1}.time_since_epoch().count() * kMinutesPerDay;
-  const std::int64_t latest =
-      sys_days{std::chrono::year(9999) / December / 31}.time_since_epoch().count() *
-          kMinutesPerDay +
-      kMinutesPerDay - 1;
+  const std::int64_t earliest = DaysFromCivil(100, 1, 1) * kMinutesPerDay;
+  const std::int64_t latest = DaysFromCivil(9999, 12, 31) * kMinutesPerDay + kMinutesPerDay - 1;
   std::int64_t full_year = year;
   if (full_year >= 0 && full_year < 30) full_year += 2000;
   if (full_year >= 30 && full_year < 100) full_year += 1900;
   // Months carry into years, then days, hours and minutes count on from the first of the month.
   std::int64_t months = full_year * 12 + (static_cast<std::int64_t>(month) - 1);
   std::int64_t whole_years = months >= 0 ? months / 12 : (months - 11) / 12;
-  std::int64_t month_of_year = months - whole_years * 12 + 1;
-  // Years this far out stay out of range whatever the days add.
-  if (whole_years < -20000) return local_seconds{minutes(earliest)};
-  if (whole_years > 20000) return local_seconds{minutes(latest)};
-  sys_days first{std::chrono::year(static_cast<int>(whole_years)) /
-                 std::chrono::month(static_cast<unsigned>(month_of_year)) / 1};
-  std::int64_t total = first.time_since_epoch().count() * kMinutesPerDay +
+  auto month_of_year = static_cast<unsigned>(months - whole_years * 12 + 1);
+  std::int64_t total = DaysFromCivil(whole_years, month_of_year, 1) * kMinutesPerDay +
                        (static_cast<std::int64_t>(day) - 1) * kMinutesPerDay +
                        static_cast<std::int64_t>(hour) * 60 + minute;
   return local_seconds{minutes(std::clamp(total, earliest, latest))};

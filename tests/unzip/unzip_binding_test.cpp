@@ -231,9 +231,10 @@ TEST_F(UnzipBindingTest, ExtremeListDatesAreHeldToTheDatesATableCanShow) {
              "list 1 1 100 -2147483648 1 2020 0 0 45 early-month.txt Stored 0 32\n"
              "list 1 1 100 1 2147483647 2020 0 0 45 late-day.txt Stored 0 32\n"
              "list 1 1 100 2147483647 2147483647 32767 32767 32767 45 late-all.txt Stored 0 32\n"
-             "list 1 1 100 12 31 9999 23 59 45 last.txt Stored 0 32\n"));
+             "list 1 1 100 12 31 9999 23 59 45 last.txt Stored 0 32\n"
+             "list 1 1 100 1 -11000000 32767 0 0 45 back.txt Stored 0 32\n"));
   unzip.Directory();
-  ASSERT_EQ(unzip.FileCount(), 5);
+  ASSERT_EQ(unzip.FileCount(), 6);
   using namespace std::chrono;
   const UnzipDate earliest = local_days{year(100) / January / 1};
   const UnzipDate latest = local_days{year(9999) / December / 31} + 23h + 59min;
@@ -242,6 +243,8 @@ TEST_F(UnzipBindingTest, ExtremeListDatesAreHeldToTheDatesATableCanShow) {
   EXPECT_EQ(unzip.FileDate(3), latest);
   EXPECT_EQ(unzip.FileDate(4), latest);
   EXPECT_EQ(unzip.FileDate(5), latest);
+  // A year far out that the days bring back into range counts on exactly.
+  EXPECT_EQ(unzip.FileDate(6), local_days{year(32767) / January / 1} - days(11000001));
 }
 
 // Releases the object it serves at the first message, then takes memory of the same size and
