@@ -5,7 +5,10 @@
 
 namespace rariduze {
 
-// Directory of the running executable, without a trailing separator except at the root.
+// Directory of the running executable, without a trailing separator except at the root;
+// nothing when the system cannot tell.
+std::optional<std::string> KnownExecutableDirectory();
+// The same, "." when the system cannot tell.
 std::string ExecutableDirectory();
 
 // File name of the running executable ("rariduze", "rariduze.exe").

@@ -26,13 +26,15 @@ std::string ExecutablePath() {
 
 }  // namespace
 
-std::string ExecutableDirectory() {
+std::optional<std::string> KnownExecutableDirectory() {
   std::string path = ExecutablePath();
   std::size_t slash = path.rfind('/');
-  if (slash == std::string::npos) return ".";
+  if (slash == std::string::npos) return std::nullopt;
   if (slash == 0) return "/";
   return path.substr(0, slash);
 }
+
+std::string ExecutableDirectory() { return KnownExecutableDirectory().value_or("."); }
 
 std::string ExecutableName() {
   std::string path = ExecutablePath();

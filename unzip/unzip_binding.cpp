@@ -51,6 +51,26 @@ constexpr std::int32_t kMaxCountedText = 31999;
 constexpr std::size_t kMaxPassword = 254;
 
 cUnzip* current_unzip = nullptr;
+// The objects whose runs are in progress, innermost last. An object that goes away during its
+// own run (a handler may release it) leaves a null in its place, and its run then writes
+// nothing back into it.
+std::vector<const cUnzip*> running;
+
+// Keeps an object's place in running for the length of one run.
+class RunningPlace {
+ public:
+  explicit RunningPlace(const cUnzip& object) : place_(running.size()) {
+    running.push_back(&object);
+  }
+  ~RunningPlace() { running.resize(place_); }
+  RunningPlace(const RunningPlace&) = delete;
+  RunningPlace& operator=(const RunningPlace&) = delete;
+
+  bool ObjectAlive() const { return running[place_] != nullptr; }
+
+ private:
+  std::size_t place_;
+};
 bool password_declined = false;
 std::string library_directory;
 
@@ -117,6 +137,17 @@ std::string TextAt(const char* text, std::size_t limit) {
   return std::string(text, strnlen(text, limit));
 }
 
+// Days from 1 January 1970 to the given date of the Gregorian calendar, for any year (the
+// calendar's own arithmetic, in 400-year eras).
+std::int64_t DaysFromCivil(std::int64_t year, unsigned month, unsigned day) {
+  year -= month <= 2 ? 1 : 0;
+  const std::int64_t era = (year >= 0 ? year : year - 399) / 400;
+  const auto year_of_era = static_cast<unsigned>(year - era * 400);
+  const unsigned day_of_year = (153 * (month > 2 ? month - 3 : month + 9) + 2) / 5 + day - 1;
+  const unsigned day_of_era = year_of_era * 365 + year_of_era / 4 - year_of_era / 100 + day_of_year;
+  return era * 146097 + static_cast<std::int64_t>(day_of_era) - 719468;
+}
+
 // Removes blanks at both ends.
 void TrimBlanks(std::string& text) {
   std::size_t first = text.find_first_not_of(' ');
@@ -133,15 +164,23 @@ void TrimBlanks(std::string& text) {
 void SetLibraryDirectory(const std::string& folder) { library_directory = folder; }
 
 std::string LibraryPath() {
-  std::string folder = library_directory.empty() ? ExecutableDirectory() : library_directory;
-  if (folder.empty() || folder.back() != '/') folder += '/';
-  return folder + SharedLibraryFileName(kLibraryName);
+  std::string file = SharedLibraryFileName(kLibraryName);
+  std::optional<std::string> folder = library_directory;
+  if (library_directory.empty()) folder = KnownExecutableDirectory();
+  // Never a guess such as the working folder: a library planted there would run as ours.
+  if (!folder || folder->empty()) {
+    throw RuntimeFailure(kFailureFileNotFound,
+                         "File not found: " + file + " (the program's own folder cannot be found)");
+  }
+  if (folder->back() != '/') *folder += '/';
+  return *folder + file;
 }
 
 cUnzip* CurrentUnzip() { return current_unzip; }
 
 void ForgetUnzip(const cUnzip* object) {
   if (current_unzip == object) current_unzip = nullptr;
+  std::replace(running.begin(), running.end(), object, static_cast<const cUnzip*>(nullptr));
 }
 
 bool PasswordDeclined() { return password_declined; }
@@ -162,14 +201,20 @@ std::int32_t RunUnzip(cUnzip& object, UnzipOptionsRecord& options, std::int32_t 
     password_declined = false;
 
     auto unzip = reinterpret_cast<SingleEntryUnzipFn>(EntryPoint("Wiz_SingleEntryUnzip"));
+    // The texts belong to the call, not to the object, which a handler may release meanwhile.
+    const std::optional<std::string> archive_path = options.archive_path;
+    const std::optional<std::string> target_folder = options.target_folder;
     UnzipOptions copy = options.fields;
-    copy.archive_path = options.archive_path ? options.archive_path->c_str() : nullptr;
-    copy.target_folder = options.target_folder ? options.target_folder->c_str() : nullptr;
+    copy.archive_path = archive_path ? archive_path->c_str() : nullptr;
+    copy.target_folder = target_folder ? target_folder->c_str() : nullptr;
+    RunningPlace place(object);
     std::int32_t code =
         unzip(include_count, includes.data(), exclude_count, excludes.data(), &copy, &callbacks);
-    options.fields = copy;
-    options.fields.archive_path = nullptr;
-    options.fields.target_folder = nullptr;
+    if (place.ObjectAlive()) {
+      options.fields = copy;
+      options.fields.archive_path = nullptr;
+      options.fields.target_folder = nullptr;
+    }
     return code;
   } catch (const RuntimeFailure& failure) {
     current_unzip = nullptr;
@@ -221,16 +266,22 @@ void SplitEntryPath(std::string& path, std::string& folder) {
 UnzipDate ListDate(std::int32_t year, std::int32_t month, std::int32_t day, std::int32_t hour,
                    std::int32_t minute) {
   using namespace std::chrono;
-  if (year >= 0 && year < 30) year += 2000;
-  if (year >= 30 && year < 100) year += 1900;
+  // Every value may be extreme: all arithmetic is in 64 bits, and the result is held to the
+  // dates a date-time can show, 1 January 100 to 31 December 9999, 23:59.
+  constexpr std::int64_t kMinutesPerDay = 24 * 60;
+  const std::int64_t earliest = DaysFromCivil(100, 1, 1) * kMinutesPerDay;
+  const std::int64_t latest = DaysFromCivil(9999, 12, 31) * kMinutesPerDay + kMinutesPerDay - 1;
+  std::int64_t full_year = year;
+  if (full_year >= 0 && full_year < 30) full_year += 2000;
+  if (full_year >= 30 && full_year < 100) full_year += 1900;
   // Months carry into years, then days, hours and minutes count on from the first of the month.
-  std::int64_t months = static_cast<std::int64_t>(year) * 12 + (month - 1);
+  std::int64_t months = full_year * 12 + (static_cast<std::int64_t>(month) - 1);
   std::int64_t whole_years = months >= 0 ? months / 12 : (months - 11) / 12;
-  std::int64_t month_of_year = months - whole_years * 12 + 1;
-  sys_days first{std::chrono::year(static_cast<int>(whole_years)) /
-                 std::chrono::month(static_cast<unsigned>(month_of_year)) / 1};
-  local_seconds start{first.time_since_epoch()};
-  return start + days(day - 1) + hours(hour) + minutes(minute);
+  auto month_of_year = static_cast<unsigned>(months - whole_years * 12 + 1);
+  std::int64_t total = DaysFromCivil(whole_years, month_of_year, 1) * kMinutesPerDay +
+                       (static_cast<std::int64_t>(day) - 1) * kMinutesPerDay +
+                       static_cast<std::int64_t>(hour) * 60 + minute;
+  return local_seconds{minutes(std::clamp(total, earliest, latest))};
 }
 
 std::int32_t UnzipPrintCallback(const char* text, std::int32_t count) {

@@ -36,8 +36,9 @@ inline constexpr int kNameListSlots = UNZIP_NAME_LIST_SLOTS;
 inline constexpr int kFailureLibraryNotLoaded = 48;
 inline constexpr int kFailureEntryPointMissing = 453;
 
-// The library is looked for in the updater's own folder. Tests and tools may name another
-// folder; an empty folder means the updater's own again.
+// The library is looked for in the updater's own folder, never elsewhere: when that folder
+// cannot be found, LibraryPath raises 53. Tests and tools may name another folder; an empty
+// folder means the updater's own again.
 void SetLibraryDirectory(const std::string& folder);
 std::string LibraryPath();
 
@@ -67,7 +68,8 @@ std::int32_t SlashesToBackslashes(std::string& text);
 void SplitEntryPath(std::string& path, std::string& folder);
 
 // Two-digit years below 30 are 20xx, the others 19xx; months, days, hours and minutes beyond
-// their range carry into the next larger unit.
+// their range carry into the next larger unit. Dates before the year 100 or after 9999 are
+// held to 1 January 100 00:00 or 31 December 9999 23:59.
 UnzipDate ListDate(std::int32_t year, std::int32_t month, std::int32_t day, std::int32_t hour,
                    std::int32_t minute);
 

@@ -3,8 +3,11 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <array>
 #include <chrono>
 #include <filesystem>
+#include <memory>
 
 #include "platform/failure.h"
 #include "platform/system_paths.h"
@@ -219,6 +222,72 @@ TEST_F(UnzipBindingTest, ListCallbackFillsTheTable) {
 
   // A path is read no further than 256 bytes.
   EXPECT_EQ(unzip.Filename(4), std::string(256, 'p'));
+}
+
+TEST_F(UnzipBindingTest, ExtremeListDatesAreHeldToTheDatesATableCanShow) {
+  cUnzip unzip;
+  unzip.SetZipFile(
+      Script("list 1 1 100 1 -2147483648 2020 0 0 45 early-day.txt Stored 0 32\n"
+             "list 1 1 100 -2147483648 1 2020 0 0 45 early-month.txt Stored 0 32\n"
+             "list 1 1 100 1 2147483647 2020 0 0 45 late-day.txt Stored 0 32\n"
+             "list 1 1 100 2147483647 2147483647 32767 32767 32767 45 late-all.txt Stored 0 32\n"
+             "list 1 1 100 12 31 9999 23 59 45 last.txt Stored 0 32\n"
+             "list 1 1 100 1 -11000000 32767 0 0 45 back.txt Stored 0 32\n"));
+  unzip.Directory();
+  ASSERT_EQ(unzip.FileCount(), 6);
+  using namespace std::chrono;
+  const UnzipDate earliest = local_days{year(100) / January / 1};
+  const UnzipDate latest = local_days{year(9999) / December / 31} + 23h + 59min;
+  EXPECT_EQ(unzip.FileDate(1), earliest);
+  EXPECT_EQ(unzip.FileDate(2), earliest);
+  EXPECT_EQ(unzip.FileDate(3), latest);
+  EXPECT_EQ(unzip.FileDate(4), latest);
+  EXPECT_EQ(unzip.FileDate(5), latest);
+  // A year far out that the days bring back into range counts on exactly.
+  EXPECT_EQ(unzip.FileDate(6), local_days{year(32767) / January / 1} - days(11000001));
+}
+
+// Releases the object it serves at the first message, then takes memory of the same size and
+// fills it, so that a write into the released object shows in that memory.
+struct ReleasingEvents : UnzipEvents {
+  cUnzip* unzip = nullptr;
+  std::vector<std::string> messages;
+  std::unique_ptr<std::array<unsigned char, sizeof(cUnzip)>> reused;
+
+  void Progress(std::int32_t, const std::string& sMsg) override {
+    messages.push_back(sMsg);
+    if (unzip == nullptr) return;
+    delete unzip;
+    unzip = nullptr;
+    reused = std::make_unique<std::array<unsigned char, sizeof(cUnzip)>>();
+    reused->fill(0x5a);
+  }
+};
+
+TEST_F(UnzipBindingTest, AHandlerMayReleaseTheObjectDuringItsRun) {
+  for (bool listing : {false, true}) {
+    SCOPED_TRACE(listing);
+    ReleasingEvents events;
+    events.unzip = new cUnzip;
+    events.unzip->SetEventHandler(&events);
+    std::string script = Script(
+        "print 5 first\nrecord\nprint 6 second\nlist 1 1 100 1 1 2020 0 0 45 a.txt "
+        "Stored 0 32\nreturn 1\n");
+    events.unzip->SetZipFile(script);
+    cUnzip* released = events.unzip;
+    if (listing) {
+      EXPECT_EQ(released->Directory(), 0);
+    } else {
+      EXPECT_TRUE(released->Unzip());
+    }
+    // The run went on to its end, raising nothing more, and wrote nothing into the object.
+    EXPECT_THAT(events.messages, ElementsAre("first"));
+    EXPECT_TRUE(SawLine(script, "archive " + script));
+    ASSERT_NE(events.reused, nullptr);
+    EXPECT_TRUE(std::all_of(events.reused->begin(), events.reused->end(),
+                            [](unsigned char byte) { return byte == 0x5a; }));
+    EXPECT_EQ(mUnzip::CurrentUnzip(), nullptr);
+  }
 }
 
 TEST_F(UnzipBindingTest, PrintCallbackRaisesProgressWithinItsBounds) {

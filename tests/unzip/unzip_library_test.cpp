@@ -245,6 +245,21 @@ TEST_F(UnzipLibraryTest, UnixPermissionsAreRestoredAndOtherArchivesGiveOrdinaryF
   EXPECT_EQ(PermissionsOf(out_ + "/setuid.sh"), 0755u);  // set-id bits are not honoured
 }
 
+TEST_F(UnzipLibraryTest, TheArchivesPermissionsNeverExceedTheUsersUmask) {
+  MakeFiles(src_, {{"open.txt", "o"}, {"open.sh", "s"}, {"closed.txt", "c"}});
+  fs::permissions(src_ + "/open.txt", static_cast<fs::perms>(0666));
+  fs::permissions(src_ + "/open.sh", static_cast<fs::perms>(0777));
+  fs::permissions(src_ + "/closed.txt", static_cast<fs::perms>(0600));
+  std::string archive = Zip({});
+  mode_t before = ::umask(027);
+  bool done = Extract(archive, out_);
+  ::umask(before);
+  EXPECT_TRUE(done);
+  EXPECT_EQ(PermissionsOf(out_ + "/open.txt"), 0640u);
+  EXPECT_EQ(PermissionsOf(out_ + "/open.sh"), 0750u);
+  EXPECT_EQ(PermissionsOf(out_ + "/closed.txt"), 0600u);
+}
+
 TEST_F(UnzipLibraryTest, EncryptedEntriesNeedTheRightPassword) {
   std::string archive =
       Zip({{"a.txt", "first secret"}, {"b.txt", "second secret"}}, {"-P", "letmein"});

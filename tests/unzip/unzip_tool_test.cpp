@@ -6,6 +6,7 @@
 
 #include <ctime>
 #include <filesystem>
+#include <optional>
 
 #include "tests/support/child_process.h"
 #include "tests/support/test_dir.h"
@@ -94,6 +95,91 @@ TEST_F(UnzipToolTest, BadArgumentsAndMissingEntriesExitWithTwo) {
   EXPECT_EQ(run.exit_status, 2);
   EXPECT_THAT(run.errors, HasSubstr("no entry nothing.txt"));
   EXPECT_FALSE(fs::exists(out_));
+}
+
+TEST_F(UnzipToolTest, ListingAnUnreadableArchiveFails) {
+  WriteFile(dir_.File("garbage.zip"), "this is no archive at all");
+  for (const std::string& archive : {dir_.File("garbage.zip"), dir_.File("missing.zip")}) {
+    ProgramRun run = Tool({"list", archive});
+    EXPECT_EQ(run.exit_status, 1) << archive;
+    EXPECT_THAT(run.output, HasSubstr("progress error: cannot read the archive"));
+    EXPECT_THAT(run.output, HasSubstr("count 0"));
+    EXPECT_THAT(run.errors, HasSubstr("could not be listed"));
+  }
+}
+
+// Runs the shell command as root of a user and mount namespace of its own, where it may mount
+// file systems; nothing when this system does not allow such namespaces.
+std::optional<ProgramRun> InOwnNamespace(const std::vector<std::string>& args) {
+  if (RunProgram({"unshare", "--user", "--map-root-user", "--mount", "true"}).exit_status != 0) {
+    return std::nullopt;
+  }
+  std::vector<std::string> argv = {"unshare", "--user", "--map-root-user", "--mount", "sh", "-c"};
+  argv.insert(argv.end(), args.begin(), args.end());
+  return RunProgram(argv, std::chrono::seconds(60));
+}
+
+TEST_F(UnzipToolTest, WithoutItsOwnFolderTheLibraryIsNotLoadedFromAnywhereElse) {
+  // A library in the working folder that would do the work if it were taken.
+  std::string work = dir_.File("work");
+  fs::create_directories(work);
+  fs::copy_file(fs::path(UNZIP_TOOL).parent_path() / "libvbuzip10.so", work + "/libvbuzip10.so");
+  // With /proc hidden, the program cannot find its own file.
+  std::optional<ProgramRun> run =
+      InOwnNamespace({"mount -t tmpfs none /proc && cd \"$1\" && exec \"$2\" extract \"$3\" \"$4\"",
+                      "sh", work, UNZIP_TOOL, archive_, out_});
+  if (!run) GTEST_SKIP() << "this system allows no user namespaces";
+  // Nothing was extracted: the library beside it was not taken.
+  EXPECT_NE(run->exit_status, 0) << run->output << run->errors;
+  EXPECT_FALSE(fs::exists(out_));
+  // A sanitized build loses its own bearings without /proc and ends the program itself; the
+  // program's words can be read only without one.
+  if (run->errors.find("Sanitizer") == std::string::npos) {
+    EXPECT_EQ(run->exit_status, 3) << run->output << run->errors;
+    EXPECT_THAT(run->output, HasSubstr("error 53 "));
+    EXPECT_THAT(run->output, HasSubstr("File not found: libvbuzip10.so (the program's own folder "
+                                       "cannot be found)"));
+  }
+}
+
+TEST_F(UnzipToolTest, AnArchiveLargerThanTheFreeSpaceIsRefusedBeforeAnythingIsWritten) {
+  // 3 MB of text that packs into a small archive, for a file system of 1 MB.
+  std::string text;
+  while (text.size() < 3000000) text += "zentri update " + std::to_string(text.size()) + "\n";
+  MakeFiles(src_, {{"large.txt", text}});
+  std::string large = dir_.File("large.zip");
+  ASSERT_TRUE(RunZip(src_, {large, "large.txt", "top.txt"}));
+  std::string mount = dir_.File("small-fs");
+  fs::create_directories(mount);
+  std::optional<ProgramRun> run =
+      InOwnNamespace({"mount -t tmpfs -o size=1m none \"$1\" || exit 9\n"
+                      "\"$2\" extract \"$3\" \"$1/out\"; echo \"large $?\"\n"
+                      "\"$2\" extract \"$4\" \"$1/small\" --folder-names; echo \"small $?\"\n"
+                      "cd \"$1\" && find . | sort",
+                      "sh", mount, UNZIP_TOOL, large, archive_});
+  if (!run) GTEST_SKIP() << "this system allows no user namespaces";
+  ASSERT_EQ(run->exit_status, 0) << run->output << run->errors;
+  EXPECT_THAT(run->output, HasSubstr("bytes free; nothing extracted\nresult false\nlarge 1\n"));
+  // A small archive fits; the large one left nothing behind, not even its folder.
+  EXPECT_THAT(run->output, HasSubstr("small 0\n.\n./small\n./small/docs\n./small/docs/sub\n"
+                                     "./small/docs/sub/readme.txt\n./small/top.txt\n"));
+  EXPECT_THAT(run->output, ::testing::Not(HasSubstr("./out")));
+}
+
+TEST_F(UnzipToolTest, AWriteFailureInTheMiddleOfAnEntryLeavesNoPartialFile) {
+  std::string big(1 << 20, '\0');
+  for (std::size_t i = 0; i < big.size(); ++i) big[i] = static_cast<char>((i * 7919) >> 5);
+  MakeFiles(src_, {{"big.bin", big}});
+  std::string archive = dir_.File("big.zip");
+  ASSERT_TRUE(RunZip(src_, {archive, "top.txt", "big.bin"}));
+  // Files may grow to 64 KiB; the signal that would end the program is ignored, so that the
+  // write fails instead.
+  ProgramRun run = RunProgram({"sh", "-c", "trap '' XFSZ; exec prlimit --fsize=65536 \"$@\"", "sh",
+                               UNZIP_TOOL, "extract", archive, out_});
+  EXPECT_EQ(run.exit_status, 1) << run.output << run.errors;
+  EXPECT_THAT(run.output, HasSubstr("progress error: big.bin: cannot write: File too large"));
+  EXPECT_THAT(Lines(run.output).back(), "result false");
+  EXPECT_THAT(TreeBelow(out_), ElementsAre("top.txt"));
 }
 
 TEST_F(UnzipToolTest, MissingLibraryIsReportedAsARaisedError) {

@@ -3,7 +3,7 @@
 //   rariduze-unzip extract ARCHIVE FOLDER [--overwrite] [--prompt-overwrite ANSWER]
 //       [--folder-names] [--only-newer] [--test] [--password PW] [--select NAME]...
 //       [--cancel-at NAME]
-// Exit status: 0 extraction done, 1 not done, 2 bad arguments, 3 an error was raised.
+// Exit status: 0 listing or extraction done, 1 not done, 2 bad arguments, 3 an error was raised.
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
@@ -35,6 +35,8 @@ class PrintingEvents : public rariduze::UnzipEvents {
   std::optional<std::int32_t> overwrite_answer;
   std::optional<std::string> password;
   std::optional<std::string> cancel_at;
+  // The library's error messages so far.
+  int errors_told = 0;
 
   void Cancel(const std::string& sMsg, bool& bCancel) override {
     std::cout << "cancel-check " << sMsg << '\n';
@@ -50,6 +52,7 @@ class PrintingEvents : public rariduze::UnzipEvents {
   }
   void Progress(std::int32_t /*lCount*/, const std::string& sMsg) override {
     std::cout << "progress " << sMsg << '\n';
+    if (sMsg.rfind("error", 0) == 0) ++errors_told;
   }
 };
 
@@ -181,8 +184,13 @@ int Run(const Arguments& args) {
   unzip.SetEventHandler(&events);
   unzip.SetZipFile(args.archive);
   if (args.command == "list") {
+    // Directory tells nothing of its own success; the library's messages do.
     unzip.Directory();
     PrintTable(unzip);
+    if (events.errors_told > 0) {
+      std::cerr << "rariduze-unzip: " << args.archive << " could not be listed\n";
+      return kExitNotDone;
+    }
     return kExitDone;
   }
   unzip.SetUnzipFolder(args.folder);

@@ -1,172 +1,57 @@
 #include "unzip/library/archive.h"
 
-#include <sys/stat.h>
-#include <zip.h>
-
-#include <algorithm>
-
 namespace rariduze::unziplib {
 namespace {
 
-std::string ArchiveErrorText(zip_t* archive) {
-  const char* text = zip_strerror(archive);
-  return text != nullptr ? text : "unknown error";
-}
-
-bool IsFolderName(const std::string& name) { return !name.empty() && name.back() == '/'; }
+// The system numbers of the "version made by" field and the Unix file type bits, as the zip
+// format fixes them (not taken from the host's headers: they hold on every platform).
+constexpr std::uint8_t kMadeOnUnix = 3;
+constexpr std::uint32_t kTypeMask = 0170000;
+constexpr std::uint32_t kTypeFolder = 0040000;
+constexpr std::uint32_t kTypeLink = 0120000;
 
 }  // namespace
 
-EntryReader::EntryReader(zip_file* file, std::uint64_t expected_size)
-    : file_(file), expected_size_(expected_size) {}
-
-EntryReader::~EntryReader() { zip_fclose(file_); }
-
-std::int64_t EntryReader::Read(char* buffer, std::size_t size, std::string* error) {
-  // Never read past the declared size: a hostile entry may inflate without end.
-  std::uint64_t left = expected_size_ - read_;
-  std::size_t asked = static_cast<std::size_t>(std::min<std::uint64_t>(size, left));
-  if (asked == 0) {
-    // One more byte tells an entry that holds more than it declares; the final read also makes
-    // the library compare the CRC.
-    char extra = 0;
-    zip_int64_t n = zip_fread(file_, &extra, 1);
-    if (n < 0) {
-      *error = zip_file_strerror(file_);
-      return -1;
-    }
-    if (n > 0) {
-      *error = "the entry holds more data than its size says";
-      return -1;
-    }
-    return 0;
-  }
-  zip_int64_t n = zip_fread(file_, buffer, asked);
-  if (n < 0) {
-    *error = zip_file_strerror(file_);
-    return -1;
-  }
-  if (n == 0) {
-    *error = "the entry ends before its size says";
-    return -1;
-  }
-  read_ += static_cast<std::uint64_t>(n);
-  return n;
-}
-
-Archive::Archive(zip* archive)
-    : archive_(archive), count_(static_cast<std::uint64_t>(zip_get_num_entries(archive, 0))) {}
-
-Archive::~Archive() { zip_discard(archive_); }
-
-std::unique_ptr<Archive> Archive::Open(const std::string& path, std::string* error) {
-  int code = 0;
-  zip_t* archive = zip_open(path.c_str(), ZIP_RDONLY, &code);
-  if (archive == nullptr) {
-    zip_error_t reason;
-    zip_error_init_with_code(&reason, code);
-    *error = zip_error_strerror(&reason);
-    zip_error_fini(&reason);
-    return nullptr;
-  }
-  if (zip_get_num_entries(archive, 0) < 0) {
-    *error = ArchiveErrorText(archive);
-    zip_discard(archive);
-    return nullptr;
-  }
-  return std::unique_ptr<Archive>(new Archive(archive));
-}
-
-bool Archive::Entry(std::uint64_t index, ArchiveEntry* entry, std::string* error) const {
-  zip_stat_t st;
-  zip_stat_init(&st);
-  if (zip_stat_index(archive_, index, 0, &st) != 0 || st.name == nullptr) {
-    *error = ArchiveErrorText(archive_);
-    return false;
-  }
-  entry->index = index;
-  entry->name = st.name;
-  std::replace(entry->name.begin(), entry->name.end(), '\\', '/');
-  entry->size = (st.valid & ZIP_STAT_SIZE) ? st.size : 0;
-  entry->packed_size = (st.valid & ZIP_STAT_COMP_SIZE) ? st.comp_size : 0;
-  entry->crc = (st.valid & ZIP_STAT_CRC) ? st.crc : 0;
-  entry->method = (st.valid & ZIP_STAT_COMP_METHOD) ? st.comp_method : 0;
-  entry->encrypted = (st.valid & ZIP_STAT_ENCRYPTION_METHOD) && st.encryption_method != ZIP_EM_NONE;
-  entry->modified = (st.valid & ZIP_STAT_MTIME) ? st.mtime : 0;
-
-  entry->unix_mode.reset();
-  zip_uint8_t system = 0;
-  zip_uint32_t attributes = 0;
-  if (zip_file_get_external_attributes(archive_, index, 0, &system, &attributes) == 0 &&
-      system == ZIP_OPSYS_UNIX && (attributes >> 16) != 0) {
-    entry->unix_mode = attributes >> 16;
-  }
-
-  entry->kind = EntryKind::kFile;
-  if (IsFolderName(entry->name) || (entry->unix_mode && S_ISDIR(*entry->unix_mode))) {
-    entry->kind = EntryKind::kFolder;
-  } else if (entry->unix_mode && S_ISLNK(*entry->unix_mode)) {
-    entry->kind = EntryKind::kSymlink;
-  }
-  return true;
-}
-
-std::unique_ptr<EntryReader> Archive::OpenEntry(const ArchiveEntry& entry, const char* password,
-                                                OpenProblem* problem, std::string* error) {
-  *problem = OpenProblem::kNone;
-  zip_file_t* file = entry.encrypted && password != nullptr
-                         ? zip_fopen_index_encrypted(archive_, entry.index, 0, password)
-                         : zip_fopen_index(archive_, entry.index, 0);
-  if (file == nullptr) {
-    int code = zip_error_code_zip(zip_get_error(archive_));
-    switch (code) {
-      case ZIP_ER_NOPASSWD:
-        *problem = OpenProblem::kNeedsPassword;
-        break;
-      case ZIP_ER_WRONGPASSWD:
-        *problem = OpenProblem::kWrongPassword;
-        break;
-      case ZIP_ER_COMPNOTSUPP:
-      case ZIP_ER_ENCRNOTSUPP:
-        *problem = OpenProblem::kUnsupported;
-        break;
-      default:
-        *problem = OpenProblem::kDamaged;
-        break;
-    }
-    *error = ArchiveErrorText(archive_);
-    zip_error_clear(archive_);
-    return nullptr;
-  }
-  return std::make_unique<EntryReader>(file, entry.size);
-}
-
 std::string MethodName(std::uint16_t method) {
   switch (method) {
-    case ZIP_CM_STORE:
+    case 0:
       return "Stored";
-    case ZIP_CM_SHRINK:
+    case 1:
       return "Shrunk";
-    case ZIP_CM_REDUCE_1:
-    case ZIP_CM_REDUCE_2:
-    case ZIP_CM_REDUCE_3:
-    case ZIP_CM_REDUCE_4:
+    case 2:
+    case 3:
+    case 4:
+    case 5:
       return "Reduced";
-    case ZIP_CM_IMPLODE:
+    case 6:
       return "Imploded";
-    case ZIP_CM_DEFLATE:
+    case 8:
       return "Deflated";
-    case ZIP_CM_DEFLATE64:
+    case 9:
       return "Deflate64";
-    case ZIP_CM_BZIP2:
+    case 12:
       return "BZip2";
-    case ZIP_CM_LZMA:
+    case 14:
       return "LZMA";
-    case ZIP_CM_XZ:
+    case 95:
       return "XZ";
     default:
       return "Method" + std::to_string(method);
   }
+}
+
+std::optional<std::uint32_t> UnixModeOf(std::uint8_t made_by_system, std::uint32_t attributes) {
+  if (made_by_system != kMadeOnUnix || (attributes >> 16) == 0) return std::nullopt;
+  return attributes >> 16;
+}
+
+EntryKind KindOf(const std::string& name, const std::optional<std::uint32_t>& unix_mode) {
+  if ((!name.empty() && name.back() == '/') ||
+      (unix_mode && (*unix_mode & kTypeMask) == kTypeFolder)) {
+    return EntryKind::kFolder;
+  }
+  if (unix_mode && (*unix_mode & kTypeMask) == kTypeLink) return EntryKind::kSymlink;
+  return EntryKind::kFile;
 }
 
 }  // namespace rariduze::unziplib

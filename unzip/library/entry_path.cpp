@@ -5,11 +5,20 @@
 namespace rariduze::unziplib {
 namespace {
 
+bool IsSeparator(char c) { return c == '/' || c == '\\'; }
+
+// "C:..." names a drive wherever the archive is read; it is never a relative path.
+bool HasDriveLetter(const std::string& path) {
+  return path.size() >= 2 && path[1] == ':' &&
+         ((path[0] >= 'A' && path[0] <= 'Z') || (path[0] >= 'a' && path[0] <= 'z'));
+}
+
+// Backslashes separate too: archives made on Windows may use them.
 PathParts Split(const std::string& path) {
   PathParts parts;
   std::string part;
   for (char c : path) {
-    if (c == '/') {
+    if (IsSeparator(c)) {
       parts.push_back(part);
       part.clear();
     } else {
@@ -23,8 +32,12 @@ PathParts Split(const std::string& path) {
 }  // namespace
 
 std::optional<PathParts> RelativeEntryPath(const std::string& name, std::string* problem) {
-  if (!name.empty() && name.front() == '/') {
+  if (!name.empty() && IsSeparator(name.front())) {
     *problem = "absolute path";
+    return std::nullopt;
+  }
+  if (HasDriveLetter(name)) {
+    *problem = "absolute path (a drive letter)";
     return std::nullopt;
   }
   PathParts kept;
@@ -62,7 +75,7 @@ std::string JoinPath(const PathParts& parts) {
 }
 
 bool LinkTargetStaysInside(const std::string& target) {
-  if (target.empty() || target.front() == '/') return false;
+  if (target.empty() || IsSeparator(target.front()) || HasDriveLetter(target)) return false;
   PathParts parts = Split(target);
   return std::none_of(parts.begin(), parts.end(), [](const std::string& p) { return p == ".."; });
 }

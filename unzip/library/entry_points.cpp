@@ -1,6 +1,4 @@
 // The two exported functions: they read the caller's records and never let a failure escape.
-#include <zip.h>
-
 #include <algorithm>
 #include <cstring>
 #include <new>
@@ -52,7 +50,7 @@ bool Run(std::int32_t include_count, const char* const* include_names, std::int3
     return false;
   }
   std::string error;
-  std::unique_ptr<Archive> archive = Archive::Open(*archive_path, &error);
+  std::unique_ptr<Archive> archive = OpenArchive(*archive_path, &error);
   if (!archive) {
     host.Complain("error: cannot read the archive " + *archive_path + ": " + error);
     return false;
@@ -109,7 +107,8 @@ void UzpVersion2(UnzipVersionRecord* record) {
   record->flags = 0;
   CopyText(record->beta_level, sizeof record->beta_level, "");
   CopyText(record->date, sizeof record->date, kReleaseDate);
-  CopyText(record->compression_library, sizeof record->compression_library, zip_libzip_version());
+  CopyText(record->compression_library, sizeof record->compression_library,
+           CompressionLibraryVersion());
   record->library = UnzipVersionGroup{kMajor, kMinor, kRevision, 0};
   record->group_2 = UnzipVersionGroup{0, 0, 0, 0};
   record->group_3 = UnzipVersionGroup{0, 0, 0, 0};

@@ -1,7 +1,6 @@
 #include "unzip/library/extraction.h"
 
-#include <sys/stat.h>
-
+#include <limits>
 #include <memory>
 #include <vector>
 
@@ -15,6 +14,8 @@ namespace {
 constexpr std::size_t kBufferSize = 1 << 20;
 // Longer link targets are refused; the system allows no more.
 constexpr std::uint64_t kMaxLinkTarget = 4095;
+// No extraction writes more than this, whatever room the target has.
+constexpr std::uint64_t kMaxTotalSize = 4ull << 30;
 
 enum class Outcome { kDone, kSkipped, kFailed };
 
@@ -31,8 +32,11 @@ class Extraction {
   Outcome MakeFolder(const ArchiveEntry& entry, const PathParts& parts);
   Outcome Write(const ArchiveEntry& entry, const PathParts& out);
   // Whether an existing file at the entry's place may be replaced; says why not.
-  Outcome MayReplace(const ArchiveEntry& entry, const struct stat& existing,
+  Outcome MayReplace(const ArchiveEntry& entry, const ExistingItem& existing,
                      const std::string& shown);
+  // False, with a message, when the entries the filter takes need more room than the target's
+  // file system has, or more than any extraction may write.
+  bool RoomFor(NameFilter& filter);
   // Opens the entry's data, asking for a password when it is encrypted.
   std::unique_ptr<EntryReader> OpenData(const ArchiveEntry& entry, const std::string& shown);
   // Reads the whole entry into sink, piece by piece; false when the data is damaged.
@@ -54,14 +58,43 @@ class Extraction {
   bool replace_none_ = false;
 };
 
+bool Extraction::RoomFor(NameFilter& filter) {
+  std::uint64_t total = 0;
+  for (std::uint64_t i = 0; i < archive_.EntryCount(); ++i) {
+    ArchiveEntry entry;
+    std::string ignored;
+    if (!archive_.Entry(i, &entry, &ignored) || entry.kind == EntryKind::kFolder ||
+        !filter.Takes(entry.name)) {
+      continue;
+    }
+    constexpr std::uint64_t kMost = std::numeric_limits<std::uint64_t>::max();
+    total = entry.size > kMost - total ? kMost : total + entry.size;
+  }
+  const std::string& folder = *settings_.target_folder;
+  if (total > kMaxTotalSize) {
+    host_.Complain("error: the archive's files need " + std::to_string(total) +
+                   " bytes, more than the 4 GiB an extraction may write; nothing extracted");
+    return false;
+  }
+  std::optional<std::uint64_t> free = FreeSpaceFor(folder);
+  if (free && total > *free) {
+    host_.Complain("error: the archive's files need " + std::to_string(total) + " bytes, but " +
+                   folder + " has only " + std::to_string(*free) +
+                   " bytes free; nothing extracted");
+    return false;
+  }
+  return true;
+}
+
 bool Extraction::Run(NameFilter& filter) {
   if (!settings_.test_only) {
     if (!settings_.target_folder || settings_.target_folder->empty()) {
       host_.Complain("error: no target folder given");
       return false;
     }
+    if (!RoomFor(filter)) return false;
     std::string error;
-    target_ = TargetFolder::Open(*settings_.target_folder, &error);
+    target_ = OpenTargetFolder(*settings_.target_folder, &error);
     if (!target_) {
       host_.Complain("error: " + error);
       return false;
@@ -98,6 +131,12 @@ Outcome Extraction::Handle(const ArchiveEntry& entry) {
   if (entry.kind == EntryKind::kFolder) return MakeFolder(entry, *parts);
   PathParts out = OutputPath(*parts, settings_.use_folder_names, settings_.space_to_underscore);
   if (out.empty()) return Fail("refused " + entry.name + ": empty name");
+  if (std::optional<std::string> name_problem = target_->NameProblem(out)) {
+    return Fail("refused " + entry.name + ": " + *name_problem);
+  }
+  if (entry.kind == EntryKind::kSymlink && !target_->MakesLinks()) {
+    return Fail("refused " + entry.name + ": symbolic links are not made on this system");
+  }
   return Write(entry, out);
 }
 
@@ -116,18 +155,21 @@ Outcome Extraction::MakeFolder(const ArchiveEntry& entry, const PathParts& parts
   // Without folder names there is nothing to make: the files go to the top.
   if (!settings_.use_folder_names || parts.empty()) return Outcome::kDone;
   PathParts out = OutputPath(parts, true, settings_.space_to_underscore);
+  if (std::optional<std::string> problem = target_->NameProblem(out)) {
+    return Fail("refused " + entry.name + ": " + *problem);
+  }
   std::string error;
-  if (target_->Folder(out, &error) < 0) return Fail("refused " + entry.name + ": " + error);
+  if (!target_->MakeFolder(out, &error)) return Fail("refused " + entry.name + ": " + error);
   host_.Tell("folder " + JoinPath(out) + "/");
   return Outcome::kDone;
 }
 
-Outcome Extraction::MayReplace(const ArchiveEntry& entry, const struct stat& existing,
+Outcome Extraction::MayReplace(const ArchiveEntry& entry, const ExistingItem& existing,
                                const std::string& shown) {
-  if (S_ISDIR(existing.st_mode)) {
+  if (existing.kind == ItemKind::kFolder) {
     return Fail("skipped " + shown + ": a folder of that name exists");
   }
-  if (settings_.only_newer && existing.st_mtime >= entry.modified) {
+  if (settings_.only_newer && existing.modified >= entry.modified) {
     host_.Tell("skipped " + shown + ": the existing file is not older");
     return Outcome::kSkipped;
   }
@@ -200,12 +242,11 @@ bool Extraction::Pour(EntryReader& reader, const std::string& shown, Sink sink) 
 Outcome Extraction::Write(const ArchiveEntry& entry, const PathParts& out) {
   std::string shown = JoinPath(out);
   PathParts folder_parts(out.begin(), out.end() - 1);
-  const std::string& leaf = out.back();
   std::string error;
-  int folder = target_->Folder(folder_parts, &error);
-  if (folder < 0) return Fail("refused " + entry.name + ": " + error);
+  if (!target_->MakeFolder(folder_parts, &error))
+    return Fail("refused " + entry.name + ": " + error);
 
-  std::optional<struct stat> existing = ExistingAt(folder, leaf);
+  std::optional<ExistingItem> existing = target_->Existing(out);
   if (existing) {
     Outcome may = MayReplace(entry, *existing, shown);
     if (may != Outcome::kDone) return may;
@@ -215,7 +256,7 @@ Outcome Extraction::Write(const ArchiveEntry& entry, const PathParts& out) {
   if (!reader) return Outcome::kFailed;
 
   std::unique_ptr<PendingFile> pending;
-  std::optional<mode_t> mode;
+  std::optional<std::uint32_t> permissions;
   if (entry.kind == EntryKind::kSymlink) {
     if (entry.size > kMaxLinkTarget) return Fail("refused " + shown + ": link target too long");
     std::string target;
@@ -228,10 +269,10 @@ Outcome Extraction::Write(const ArchiveEntry& entry, const PathParts& out) {
       return Fail("refused " + shown + ": symbolic link to " + target +
                   " would lead outside the target folder");
     }
-    pending = PendingFile::CreateLink(folder, target, &error);
+    pending = target_->CreateLink(out, target, &error);
     if (!pending) return Fail("error: " + shown + ": " + error);
   } else {
-    pending = PendingFile::CreateFile(folder, &error);
+    pending = target_->CreateFile(out, &error);
     if (!pending) return Fail("error: " + shown + ": " + error);
     CrlfConverter converter;
     bool written = Pour(*reader, shown, [&](const char* data, std::size_t size) {
@@ -247,12 +288,10 @@ Outcome Extraction::Write(const ArchiveEntry& entry, const PathParts& out) {
     });
     if (!written) return Outcome::kFailed;
     // Permission bits only; set-id bits from an archive are never honoured.
-    if (entry.unix_mode && (*entry.unix_mode & 0777) != 0) {
-      mode = static_cast<mode_t>(*entry.unix_mode & 0777);
-    }
+    if (entry.unix_mode && (*entry.unix_mode & 0777) != 0) permissions = *entry.unix_mode & 0777;
   }
-  if (!pending->Finish(mode, entry.modified, &error) ||
-      !pending->Publish(leaf, existing.has_value(), &error)) {
+  if (!pending->Finish(permissions, entry.modified, &error) ||
+      !pending->Publish(existing.has_value(), &error)) {
     return Fail("error: " + shown + ": " + error);
   }
   host_.Tell((entry.kind == EntryKind::kSymlink ? "linked " : "extracted ") + shown);

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <ctime>
 
+#include "unzip/library/local_time.h"
+
 namespace rariduze::unziplib {
 namespace {
 
@@ -16,6 +18,12 @@ char KindLetter(EntryKind kind) {
       break;
   }
   return '-';
+}
+
+// Callers take the callback's sizes as signed 32-bit values: larger sizes are shown as the
+// largest such value rather than wrapped.
+std::uint32_t ListedSize(std::uint64_t size) {
+  return static_cast<std::uint32_t>(std::min<std::uint64_t>(size, 0x7fffffff));
 }
 
 }  // namespace
@@ -37,11 +45,10 @@ bool ListArchive(const Archive& archive, const Host& host) {
       complete = false;
       continue;
     }
-    std::tm local{};
-    localtime_r(&entry.modified, &local);
+    std::tm local = LocalCalendarTime(entry.modified);
     ListedEntry listed;
-    listed.size = static_cast<std::uint32_t>(entry.size);
-    listed.packed_size = static_cast<std::uint32_t>(entry.packed_size);
+    listed.size = ListedSize(entry.size);
+    listed.packed_size = ListedSize(entry.packed_size);
     listed.factor = PackedPercent(entry.size, entry.packed_size);
     listed.month = local.tm_mon + 1;
     listed.day = local.tm_mday;

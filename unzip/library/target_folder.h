@@ -1,10 +1,7 @@
 #pragma once
 
-#include <sys/stat.h>
-#include <sys/types.h>
-
+#include <cstdint>
 #include <ctime>
-#include <map>
 #include <memory>
 #include <optional>
 #include <string>
@@ -13,58 +10,57 @@
 
 namespace rariduze::unziplib {
 
-// The folder an extraction writes into. Every folder below it is reached one part at a time
-// without following symbolic links, so no name and no link in an archive can lead a write
-// outside it.
-class TargetFolder {
- public:
-  // Opens the folder, creating it and its missing parents. Nothing, with the reason, on failure.
-  static std::unique_ptr<TargetFolder> Open(const std::string& path, std::string* error);
-  ~TargetFolder();
-  TargetFolder(const TargetFolder&) = delete;
-  TargetFolder& operator=(const TargetFolder&) = delete;
+enum class ItemKind { kFile, kFolder, kLink, kOther };
 
-  // A descriptor of the folder at parts below the target (none: the target itself), made when
-  // missing; it stays owned by this object. -1 with the reason when a part is a symbolic link,
-  // no folder, or cannot be made.
-  int Folder(const PathParts& parts, std::string* error);
-
- private:
-  explicit TargetFolder(int root) : root_(root) {}
-  void ForgetFolders();
-
-  int root_;
-  std::map<std::string, int> open_folders_;  // "a/b/" -> descriptor
+// Something that stands at a name already.
+struct ExistingItem {
+  ItemKind kind = ItemKind::kFile;
+  std::time_t modified = 0;
 };
-
-// What stands at a name in a folder, without following a symbolic link; nothing when free.
-std::optional<struct stat> ExistingAt(int folder, const std::string& name);
 
 // A file being written under a temporary name in its final folder. It reaches its final name
 // only through Publish, complete; otherwise it is removed when the object goes.
 class PendingFile {
  public:
-  static std::unique_ptr<PendingFile> CreateFile(int folder, std::string* error);
-  static std::unique_ptr<PendingFile> CreateLink(int folder, const std::string& target,
-                                                 std::string* error);
-  ~PendingFile();
-  PendingFile(const PendingFile&) = delete;
-  PendingFile& operator=(const PendingFile&) = delete;
+  virtual ~PendingFile() = default;
 
-  bool Write(const char* data, std::size_t size, std::string* error);
-  // Sets the permission bits (when given) and the modification time, and closes the file.
-  bool Finish(std::optional<mode_t> mode, std::time_t modified, std::string* error);
-  // Moves the file to name; with replace unset an existing name is left alone and fails.
-  bool Publish(const std::string& name, bool replace, std::string* error);
-
- private:
-  PendingFile(int folder, std::string temporary_name, int fd)
-      : folder_(folder), temporary_name_(std::move(temporary_name)), fd_(fd) {}
-
-  int folder_;
-  std::string temporary_name_;
-  int fd_;  // -1 for a link, or once closed
-  bool published_ = false;
+  virtual bool Write(const char* data, std::size_t size, std::string* error) = 0;
+  // Sets the permission bits (when given, less the user's umask, where the system keeps them)
+  // and the modification time, and closes the file.
+  virtual bool Finish(std::optional<std::uint32_t> permissions, std::time_t modified,
+                      std::string* error) = 0;
+  // Gives the file its final name; with replace unset an existing name is left alone and fails.
+  virtual bool Publish(bool replace, std::string* error) = 0;
 };
+
+// The folder an extraction writes into. Every folder below it is reached one part at a time
+// without following links, so no name and no link in an archive can lead a write outside it.
+// One implementation per platform.
+class TargetFolder {
+ public:
+  virtual ~TargetFolder() = default;
+
+  // Why this system cannot, or must not, have path below the folder; nothing when it can.
+  virtual std::optional<std::string> NameProblem(const PathParts& path) const = 0;
+  // Whether symbolic links from archives are made here.
+  virtual bool MakesLinks() const = 0;
+  // Makes the folder at parts below the target (none: the target itself) and what is missing on
+  // the way. False, with the reason, when a part is a link, no folder, or cannot be made.
+  virtual bool MakeFolder(const PathParts& parts, std::string* error) = 0;
+  // What stands at path, a link not followed; nothing when the name is free. Its folder must
+  // have been made.
+  virtual std::optional<ExistingItem> Existing(const PathParts& path) = 0;
+  // A new file, or a symbolic link to target, that is to become path (its folder made).
+  virtual std::unique_ptr<PendingFile> CreateFile(const PathParts& path, std::string* error) = 0;
+  virtual std::unique_ptr<PendingFile> CreateLink(const PathParts& path, const std::string& target,
+                                                  std::string* error) = 0;
+};
+
+// Opens the folder, creating it and its missing parents. Nothing, with the reason, on failure.
+std::unique_ptr<TargetFolder> OpenTargetFolder(const std::string& path, std::string* error);
+
+// Bytes that the user may still write on the file system that holds path, or would hold it
+// once made; nothing when the system cannot tell.
+std::optional<std::uint64_t> FreeSpaceFor(const std::string& path);
 
 }  // namespace rariduze::unziplib
