@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <utility>
@@ -35,7 +36,8 @@ class ScopedEnv {
 // and puts the old settings back at its end: on Linux the environment (http_proxy, no_proxy),
 // which libcurl reads; on Windows the user's Internet Settings in the registry, which the
 // platform's internet API reads when a session opens. Under Wine that registry is the build's
-// prefix, shared with the tests that run at the same time.
+// prefix, shared with the tests that run at the same time: one scope at a time holds it,
+// across processes.
 class ScopedSystemProxy {
  public:
   explicit ScopedSystemProxy(const std::string& proxy);
@@ -46,6 +48,7 @@ class ScopedSystemProxy {
  private:
   // What the settings held before, by name (nothing: not set).
   std::vector<std::pair<std::string, std::optional<std::string>>> saved_;
+  std::intptr_t lock_ = 0;  // Windows: the lock held across processes
 };
 
 // A path of this platform as the Linux programs the tests start (nginx, the zip tool) name it:

@@ -92,6 +92,12 @@ void WriteSetting(HKEY key, const std::string& name, const std::optional<std::st
 }  // namespace
 
 ScopedSystemProxy::ScopedSystemProxy(const std::string& proxy) {
+  HANDLE lock = ::CreateMutexW(nullptr, FALSE, L"rariduze-test-system-proxy");
+  if (lock != nullptr) {
+    // Bounded: a test that died holding it has let go of it by the system's hand.
+    ::WaitForSingleObject(lock, 60000);
+    lock_ = reinterpret_cast<std::intptr_t>(lock);
+  }
   HKEY key = nullptr;
   if (::RegCreateKeyExW(HKEY_CURRENT_USER, kInternetSettings, 0, nullptr, 0, KEY_ALL_ACCESS,
                         nullptr, &key, nullptr) != ERROR_SUCCESS) {
@@ -108,12 +114,16 @@ ScopedSystemProxy::ScopedSystemProxy(const std::string& proxy) {
 
 ScopedSystemProxy::~ScopedSystemProxy() {
   HKEY key = nullptr;
-  if (::RegOpenKeyExW(HKEY_CURRENT_USER, kInternetSettings, 0, KEY_ALL_ACCESS, &key) !=
+  if (::RegOpenKeyExW(HKEY_CURRENT_USER, kInternetSettings, 0, KEY_ALL_ACCESS, &key) ==
       ERROR_SUCCESS) {
-    return;
+    for (const auto& [name, value] : saved_) WriteSetting(key, name, value);
+    ::RegCloseKey(key);
   }
-  for (const auto& [name, value] : saved_) WriteSetting(key, name, value);
-  ::RegCloseKey(key);
+  if (lock_ != 0) {
+    HANDLE lock = reinterpret_cast<HANDLE>(lock_);
+    ::ReleaseMutex(lock);
+    ::CloseHandle(lock);
+  }
 }
 
 std::string UnixPath(const std::string& path) {
