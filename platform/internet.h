@@ -43,6 +43,8 @@ inline constexpr int kWaitHookIntervalMs = 100;
 struct InternetOptions {
   InternetLimits limits;
   // A CA bundle to trust instead of the system's store (tests); empty = the system's store.
+  // Where only the system's store can decide (the Windows internet API), https is refused
+  // when one is given, rather than checked otherwise than asked.
   std::string ca_file;
 };
 

@@ -1,7 +1,11 @@
 #pragma once
 
+#include <cstddef>
+#include <cstdint>
 #include <optional>
 #include <string>
+#include <utility>
+#include <vector>
 
 namespace rariduze::testing {
 
@@ -28,6 +32,25 @@ class ScopedEnv {
   std::optional<std::string> saved_;
 };
 
+// Points the system's proxy settings at proxy ("host:port") for a scope, with no host exempt,
+// and puts the old settings back at its end: on Linux the environment (http_proxy, no_proxy),
+// which libcurl reads; on Windows the user's Internet Settings in the registry, which the
+// platform's internet API reads when a session opens. Under Wine that registry is the build's
+// prefix, shared with the tests that run at the same time: one scope at a time holds it,
+// across processes.
+class ScopedSystemProxy {
+ public:
+  explicit ScopedSystemProxy(const std::string& proxy);
+  ~ScopedSystemProxy();
+  ScopedSystemProxy(const ScopedSystemProxy&) = delete;
+  ScopedSystemProxy& operator=(const ScopedSystemProxy&) = delete;
+
+ private:
+  // What the settings held before, by name (nothing: not set).
+  std::vector<std::pair<std::string, std::optional<std::string>>> saved_;
+  std::intptr_t lock_ = 0;  // Windows: the lock held across processes
+};
+
 // A path of this platform as the Linux programs the tests start (nginx, the zip tool) name it:
 // the same path on Linux; under Wine, a path on drive Z: (the Linux root) without it.
 std::string UnixPath(const std::string& path);
@@ -42,5 +65,14 @@ std::string WithUnixLineEnds(const std::string& text);
 
 // The file name this platform gives the program called name ("name" or "name.exe").
 std::string ProgramFileName(const std::string& name);
+
+// What a program of this platform printed, with its line ends as "\n": Windows programs end
+// the lines of their text output with CR LF.
+std::string WithUnixLineEnds(const std::string& text);
+
+// The descriptors this process holds, where the platform can count them (Linux: /proc/self/fd).
+// Nothing under Wine: what the kernel shows there is Wine's own cache of descriptors, which
+// comes and goes on its own.
+std::optional<std::size_t> OpenDescriptorCount();
 
 }  // namespace rariduze::testing

@@ -1,6 +1,7 @@
 #include <unistd.h>
 
 #include <cstdlib>
+#include <filesystem>
 
 #include "tests/support/host.h"
 
@@ -20,6 +21,18 @@ void SetEnv(const std::string& name, const std::optional<std::string>& value) {
   }
 }
 
+ScopedSystemProxy::ScopedSystemProxy(const std::string& proxy) {
+  for (const char* name : {"http_proxy", "no_proxy", "NO_PROXY"}) {
+    saved_.emplace_back(name, GetEnv(name));
+    SetEnv(name, std::nullopt);
+  }
+  SetEnv("http_proxy", "http://" + proxy);
+}
+
+ScopedSystemProxy::~ScopedSystemProxy() {
+  for (const auto& [name, value] : saved_) SetEnv(name, value);
+}
+
 std::string UnixPath(const std::string& path) { return path; }
 std::string PlatformPath(const std::string& unix_path) { return unix_path; }
 
@@ -28,5 +41,16 @@ bool LinuxUserIsRoot() { return ::geteuid() == 0; }
 std::string WithUnixLineEnds(const std::string& text) { return text; }
 
 std::string ProgramFileName(const std::string& name) { return name; }
+
+std::string WithUnixLineEnds(const std::string& text) { return text; }
+
+std::optional<std::size_t> OpenDescriptorCount() {
+  // The listing's own descriptor is among them, the same each time.
+  std::size_t count = 0;
+  for ([[maybe_unused]] const auto& entry : std::filesystem::directory_iterator("/proc/self/fd")) {
+    ++count;
+  }
+  return count;
+}
 
 }  // namespace rariduze::testing

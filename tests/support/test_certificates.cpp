@@ -4,6 +4,7 @@
 
 #include "tests/support/child_process.h"
 #include "tests/support/host.h"
+#include "tests/support/internet_backend.h"
 
 namespace rariduze::testing {
 namespace {
@@ -52,6 +53,23 @@ void TestCertificateAuthority::Run(const std::vector<std::string>& argv) const {
     throw std::runtime_error("openssl " + argv.at(1) + " failed: " + run.errors);
   }
 }
+
+namespace {
+
+struct TrustedAuthority {
+  TestCertificateAuthority authority;
+  std::string ca_file = TrustAuthority(authority.certificate());
+};
+
+TrustedAuthority& Trusted() {
+  static TrustedAuthority trusted;
+  return trusted;
+}
+
+}  // namespace
+
+TestCertificateAuthority& TrustedTestAuthority() { return Trusted().authority; }
+const std::string& TrustedCaFile() { return Trusted().ca_file; }
 
 NginxOptions HttpsNginxOptions(const std::string& root, const ServerCertificate& certificate) {
   NginxOptions options;

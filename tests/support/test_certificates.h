@@ -37,6 +37,14 @@ class TestCertificateAuthority {
   int serial_ = 1;
 };
 
+// The authority that the internet operations of this process trust, made (and trusted, see
+// TrustAuthority) on first use. The platform may read its trusted authorities once for the
+// whole process, so every test that checks certificates asks for this one before anything else
+// and makes untrusted authorities of its own.
+TestCertificateAuthority& TrustedTestAuthority();
+// The ca_file to create the internet operations with for that trust.
+const std::string& TrustedCaFile();
+
 // nginx serving root over https with the certificate given.
 NginxOptions HttpsNginxOptions(const std::string& root, const ServerCertificate& certificate);
 

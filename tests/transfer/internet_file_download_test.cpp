@@ -214,12 +214,10 @@ class InternetFileProxyTest : public InternetFileDownloadTest {
   std::string Target() const { return nginx_->Url("/small.bin"); }
 
   TinyproxyServer proxy_;
-  ScopedEnv no_proxy_{"no_proxy", std::nullopt};
-  ScopedEnv no_proxy_upper_{"NO_PROXY", std::nullopt};
 };
 
-TEST_F(InternetFileProxyTest, SystemSettingsFollowHttpProxy) {
-  ScopedEnv http_proxy("http_proxy", "http://" + proxy_.Address());
+TEST_F(InternetFileProxyTest, SystemSettingsNameTheProxy) {
+  ScopedSystemProxy system_proxy(proxy_.Address());
   file_.SetConnectType(0);
   Fetch("small.bin", dir_.File("got.bin"));
   EXPECT_EQ(events_.lines.back(), "complete");
@@ -238,8 +236,8 @@ TEST_F(InternetFileProxyTest, ConnectTypeOneGoesThroughTheNamedProxy) {
   EXPECT_TRUE(ProxySaw("GET " + Target())) << proxy_.Log();
 }
 
-TEST_F(InternetFileProxyTest, DirectIgnoresHttpProxy) {
-  ScopedEnv http_proxy("http_proxy", "http://" + proxy_.Address());
+TEST_F(InternetFileProxyTest, DirectIgnoresTheSystemProxy) {
+  ScopedSystemProxy system_proxy(proxy_.Address());
   file_.SetConnectType(2);
   Fetch("small.bin", dir_.File("got.bin"));
   EXPECT_EQ(events_.lines.back(), "complete");

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "tests/support/child_process.h"
+#include "tests/support/host.h"
 #include "tests/support/nginx_server.h"
 #include "tests/support/test_dir.h"
 #include "tests/transfer/internet_file_fixture.h"
@@ -23,7 +24,9 @@ class RariduzeFetchToolTest : public ::testing::Test {
   ProgramRun Fetch(std::vector<std::string> args) {
     args.insert(args.begin(), {RARIDUZE_FETCH, "--connect-type", "2", "--stall-seconds", "2",
                                "--connect-seconds", "2"});
-    return RunProgram(args);
+    ProgramRun run = RunProgram(args);
+    run.output = WithUnixLineEnds(run.output);
+    return run;
   }
   std::string Url() const { return nginx_->Url("/setupZT.zip"); }
 
