@@ -21,14 +21,16 @@ std::wstring ExecutablePath() {
 
 }  // namespace
 
-std::string ExecutableDirectory() {
+std::optional<std::string> KnownExecutableDirectory() {
   std::wstring path = ExecutablePath();
   std::size_t separator = path.find_last_of(L"\\/");
-  if (separator == std::wstring::npos) return {};
+  if (separator == std::wstring::npos) return std::nullopt;
   // "C:\" keeps its separator: "C:" alone would mean the drive's current folder.
   if (separator == 2 && path[1] == L':') ++separator;
   return Narrow(path.substr(0, separator));
 }
+
+std::string ExecutableDirectory() { return KnownExecutableDirectory().value_or("."); }
 
 std::string ExecutableName() {
   std::wstring path = ExecutablePath();
