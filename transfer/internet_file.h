@@ -76,16 +76,20 @@ class InternetFile {
   // (RuntimeFailure) to the caller; transfer failures come as DownloadError.
   void StartDownload();
   // Continues from the local file's length; every failure raised during the run is dropped.
+  // When the last information request saw a Last-Modified date, the rest is asked for only
+  // while the remote file still has that date; a changed file is downloaded again from its
+  // first byte.
   void ResumeDownload();
-  // Asks the running download to stop after its current chunk.
+  // Asks the running download to stop: after its current chunk, or at once while it waits for
+  // the network (the run then ends with DownloadCancelled); a running information request
+  // made by the host ends as failed.
   void CancelDownload();
   // HEAD request for Url: fills FileExists, LastModified and FileSize.
   void RequestInformation();
 
-  // The values of a newly placed control.
-  void InitProperties();
   // The saved state, read and written in a fixed key order; loading raises a RuntimeFailure
-  // (13 or 6) for a value that does not fit its type.
+  // (13 or 6) for a value that does not fit its type. ProxyUser and ProxyPassword are not
+  // saved, so a loaded control has them empty.
   void ReadProperties(const PropertyStore& store);
   void WriteProperties(PropertyStore& store) const;
 
@@ -94,6 +98,10 @@ class InternetFile {
   void RunDownload();
   void CloseSessionHandle(InternetHandle session);
   void Yield() { ui_.Yield(); }
+  // Lets the internet operations yield to the user interface while they wait, and end the
+  // wait once a cancel was requested.
+  void InstallWaitHook();
+  bool KeepWaiting();
   void Changed(const char* name) { host_.PropertyChanged(name); }
 
   InternetApi& internet_;
@@ -117,6 +125,7 @@ class InternetFile {
   std::string proxy_password_;
 
   bool bCancelRequested = false;
+  bool running_ = false;  // inside RunDownload
   std::int32_t lResumePosition = 0;
   InternetHandle hSession = 0;
   bool bInfoRequested = false;
