@@ -5,6 +5,7 @@
 // the library must not hold the program's exit.
 
 #include <proxy.h>
+#include <unistd.h>
 
 #include <condition_variable>
 #include <deque>
@@ -105,8 +106,17 @@ std::optional<std::string> ProxyForCurl(const char* const* answer) {
 }
 
 SystemProxy& DesktopProxySettings() {
-  static LibproxySettings settings;
-  return settings;
+  // A forked child has no worker thread, and the parent's may have held the queue's lock at
+  // the fork: the child starts its own and leaves the parent's alone.
+  static std::mutex mutex;
+  static LibproxySettings* settings = nullptr;
+  static pid_t owner = 0;
+  std::lock_guard lock(mutex);
+  if (settings == nullptr || owner != ::getpid()) {
+    settings = new LibproxySettings();  // lives as long as its worker, to the process's end
+    owner = ::getpid();
+  }
+  return *settings;
 }
 
 }  // namespace rariduze

@@ -1,6 +1,8 @@
 #include <unistd.h>
 
+#include <chrono>
 #include <climits>
+#include <cstdlib>
 #include <filesystem>
 #include <functional>
 #include <map>
@@ -344,6 +346,31 @@ TEST_F(InternetFileProxyTest, TheNamedProxyIsUsedEvenForAddressesThatNoProxyName
   EXPECT_EQ(events_.lines.back(), "complete");
   EXPECT_TRUE(ProxySaw("HEAD " + Target())) << proxy_.Log();
   EXPECT_TRUE(ProxySaw("GET " + Target())) << proxy_.Log();
+}
+
+// The desktop's settings are looked up aside from the caller; a child forked after a lookup
+// (a death test, or a program that forks) must find its own way to them, not wait in vain.
+TEST_F(InternetFileProxyTest, AForkedChildLooksUpTheSystemSettingsAfresh) {
+  file_.SetConnectType(0);
+  Fetch("small.bin", dir_.File("got.bin"));
+  ASSERT_EQ(events_.lines.back(), "complete");
+  EXPECT_EXIT(
+      {
+        // The updater's own limits: a lookup that never came back would hold each request
+        // for 20 s.
+        std::unique_ptr<InternetApi> internet = CreateInternetApi();
+        RecordingEvents events;
+        InternetFile child(*internet, ui_, FileSystem::Default(), host_);
+        child.SetEvents(&events);
+        child.SetConnectType(0);
+        child.SetUrl(Target());
+        child.SetLocalFile(dir_.File("child.bin"));
+        const auto started = std::chrono::steady_clock::now();
+        child.StartDownload();
+        const bool prompt = std::chrono::steady_clock::now() - started < std::chrono::seconds(10);
+        std::exit(!events.lines.empty() && events.lines.back() == "complete" && prompt ? 0 : 1);
+      },
+      ::testing::ExitedWithCode(0), "");
 }
 
 TEST_F(InternetFileProxyTest, DirectIgnoresHttpProxy) {
