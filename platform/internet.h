@@ -28,7 +28,8 @@ inline constexpr std::uint32_t kRequestSecure = 0x00800000u;  // TLS, certificat
 
 // Time limits of every transfer, in seconds: a dead or silent server ends in a failed open or
 // read, never in a hang. These defaults are the updater's; tests pass shorter ones. The stall
-// clock runs only while a caller waits for bytes, so a slow reader is never cut off.
+// clock runs only while a caller waits for bytes, so a slow reader is never cut off. Each
+// limit is taken between 1 s and a day.
 struct InternetLimits {
   long connect_seconds = 20;  // to establish the connection (and the TLS handshake)
   long stall_seconds = 30;    // no byte at all for this long ends the transfer
@@ -67,7 +68,8 @@ class InternetApi {
   // there (a Range request); a server that ignores ranges has the skipped bytes passed over
   // here. The new position, or kInvalidSetFilePointer (416, another error status, a range that
   // starts elsewhere or ends before the file does, a body shorter than the position, no
-  // answer).
+  // answer). Passing over is bounded too: a server too slow to deliver the skipped bytes at a
+  // modest rate within the limits fails the positioning.
   virtual std::int32_t SetFilePointer(InternetHandle url, std::int32_t distance) = 0;
   // As SetFilePointer, but only while the remote file is still the one that validator (the
   // Last-Modified value seen earlier) describes: once it changed, the answer is the whole new
