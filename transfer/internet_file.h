@@ -25,6 +25,10 @@ class InternetFileEvents {
   virtual void DownloadProgress(std::int32_t /*lBytesRead*/) {}
   // "Could not find Url", "Error, while setting position" or "Could not read Url".
   virtual void DownloadError(const std::string& /*sErrorDescription*/) {}
+  // lPosition: how much of the remote file, from its first byte, the local file holds: the
+  // count so far, or for a run stopped before the body's first byte (a cancel during the
+  // connection steps or while the server is awaited) the resume position, 0 for a start.
+  // Raised before the URL and the session are closed.
   virtual void DownloadCancelled(std::int32_t /*lPosition*/) {}
 };
 
