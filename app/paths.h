@@ -3,18 +3,13 @@
 #include <optional>
 #include <string>
 
+// SplitUrl and TrimAtNul of this module live with the transfer control, which needs them.
+#include "transfer/request_text.h"
+
 namespace rariduze::ModuloUp {
 
 // The updater's own directory, ending in the platform's separator ("/" or "\").
 std::string AppDir();
-
-// Removes a leading lower-case "http://" or "https://" from url and splits the rest at its
-// first "/": url keeps the host, path gets the rest from the "/" on. Without a "/" url stays
-// the host and path is left as the caller set it.
-void SplitUrl(std::string& url, std::string& path);
-
-// The text before the first NUL character; the whole buffer when it holds none.
-std::string TrimAtNul(const std::string& buffer);
 
 }  // namespace rariduze::ModuloUp
 

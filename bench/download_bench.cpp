@@ -1,12 +1,21 @@
-// Downloads files of several sizes from a local nginx, alternating the transfer control (in
-// rariduze-download-client) and `curl -s -o`, and prints throughput and peak memory of each.
-//   rariduze-download-bench --client PATH --work DIR [--sizes 64,1024] [--rounds 5]
-// Sizes are in MiB; the files are made in DIR (below the build tree) and kept for the next run.
+// Downloads files of several sizes from a local nginx, taking turns between the transfer
+// control (in rariduze-download-client), rariduze-fetch --quiet and `curl -s -o`, and prints
+// the median throughput of each with its spread, the ratios to curl and the peak memory.
+//   rariduze-download-bench --client PATH --fetch PATH --work DIR [--into DIR]
+//                           [--sizes 64,1024] [--rounds 5]
+// Sizes are in MiB; the served files are made in DIR (below the build tree) and kept for the
+// next run. The downloads go into --into (default: DIR), where each is removed after its run:
+// a folder in memory keeps the disk's write-back out of the figures. With two processors or
+// more, nginx runs on one and every downloader on another: where the scheduler happens to put
+// a downloader (beside nginx, sharing its cache, or not) otherwise changes a round's speed by
+// a factor of two or more, and the rounds spread with it.
 
+#include <sched.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <chrono>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -31,7 +40,9 @@ struct Sample {
 
 struct Options {
   std::string client;
+  std::string fetch;
   std::string work;
+  std::string into;
   std::vector<long> sizes_mib = {64, 1024};
   int rounds = 5;
 };
@@ -74,23 +85,47 @@ Sample Run(const std::vector<std::string>& argv, const std::string& output,
   return sample;
 }
 
+// The processors this process may run on.
+std::vector<int> AllowedProcessors() {
+  cpu_set_t set;
+  CPU_ZERO(&set);
+  std::vector<int> processors;
+  if (::sched_getaffinity(0, sizeof set, &set) != 0) return processors;
+  for (int cpu = 0; cpu < CPU_SETSIZE; ++cpu) {
+    if (CPU_ISSET(cpu, &set)) processors.push_back(cpu);
+  }
+  return processors;
+}
+
+// This process, and every program it starts from now on, runs on cpu only.
+void RunOn(int cpu) {
+  cpu_set_t set;
+  CPU_ZERO(&set);
+  CPU_SET(cpu, &set);
+  if (::sched_setaffinity(0, sizeof set, &set) != 0) std::perror("sched_setaffinity");
+}
+
 double Median(std::vector<double> values) {
   std::sort(values.begin(), values.end());
   return values[values.size() / 2];
 }
 
-// "64MiB spread of 5 rounds: control 500-560 MiB/s, curl 610-650 MiB/s, ratio 0.80-0.88"
-std::string Spread(const std::string& size, const std::vector<double>& control,
-                   const std::vector<double>& curl, const std::vector<double>& ratios, int rounds) {
-  auto range = [](const std::vector<double>& values, const char* format) {
-    auto [low, high] = std::minmax_element(values.begin(), values.end());
-    char text[64];
-    std::snprintf(text, sizeof text, format, *low, *high);
-    return std::string(text);
-  };
-  return size + " spread of " + std::to_string(rounds) + " rounds: control " +
-         range(control, "%.0f-%.0f") + " MiB/s, curl " + range(curl, "%.0f-%.0f") +
-         " MiB/s, ratio of each pair " + range(ratios, "%.2f-%.2f");
+// One program that downloads, and its rounds.
+struct Contender {
+  std::string name;
+  std::vector<std::string> argv;  // the URL and the target are appended
+  std::vector<double> speeds;     // MiB/s of each round
+  long peak_rss_kib = 0;
+};
+
+// "512-680 (25 %)": the lowest and highest round, and their distance from each other as a
+// share of the median.
+std::string Spread(const std::vector<double>& values) {
+  auto [low, high] = std::minmax_element(values.begin(), values.end());
+  char text[64];
+  std::snprintf(text, sizeof text, "%.0f-%.0f (%.0f %%)", *low, *high,
+                100.0 * (*high - *low) / Median(values));
+  return text;
 }
 
 bool ParseOptions(int argc, char** argv, Options* options) {
@@ -99,8 +134,12 @@ bool ParseOptions(int argc, char** argv, Options* options) {
     std::string value = argv[i + 1];
     if (name == "--client") {
       options->client = value;
+    } else if (name == "--fetch") {
+      options->fetch = value;
     } else if (name == "--work") {
       options->work = value;
+    } else if (name == "--into") {
+      options->into = value;
     } else if (name == "--rounds") {
       options->rounds = std::max(1, std::atoi(value.c_str()));
     } else if (name == "--sizes") {
@@ -113,7 +152,8 @@ bool ParseOptions(int argc, char** argv, Options* options) {
       return false;
     }
   }
-  return !options->client.empty() && !options->work.empty() && !options->sizes_mib.empty();
+  return !options->client.empty() && !options->fetch.empty() && !options->work.empty() &&
+         !options->sizes_mib.empty();
 }
 
 }  // namespace
@@ -122,63 +162,77 @@ int main(int argc, char** argv) {
   Options options;
   if (argc % 2 == 0 || !ParseOptions(argc, argv, &options)) {
     std::fprintf(stderr,
-                 "usage: rariduze-download-bench --client PATH --work DIR [--sizes 64,1024] "
-                 "[--rounds 5]\n");
+                 "usage: rariduze-download-bench --client PATH --fetch PATH --work DIR "
+                 "[--into DIR] [--sizes 64,1024] [--rounds 5]\n");
     return 2;
   }
   const std::string www = options.work + "/www";
-  const std::string out = options.work + "/out";
+  const std::string logs = options.work + "/out";
+  const std::string into = options.into.empty() ? logs : options.into;
   std::filesystem::create_directories(www);
-  std::filesystem::create_directories(out);
+  std::filesystem::create_directories(logs);
+  std::filesystem::create_directories(into);
   ::setenv("RARIDUZE_TEST_WORK_DIR", (options.work + "/servers").c_str(), 1);
 
   std::vector<std::string> files;
   for (long mib : options.sizes_mib) files.push_back(MakeFile(www, mib));
+  const std::vector<int> processors = AllowedProcessors();
+  if (processors.size() >= 2) RunOn(processors[0]);
   rariduze::testing::NginxServer nginx(www);
+  if (processors.size() >= 2) {
+    RunOn(processors[1]);
+    std::printf("nginx on processor %d, the downloaders on processor %d\n", processors[0],
+                processors[1]);
+  }
 
-  std::printf("%-8s %14s %14s %7s %16s %16s\n", "size", "control MiB/s", "curl MiB/s", "ratio",
-              "control RSS KiB", "curl RSS KiB");
-  std::vector<std::string> spreads;
+  std::printf("%-8s %-10s %12s %20s %7s %10s\n", "size", "program", "median MiB/s",
+              "rounds MiB/s (spread)", "ratio", "RSS KiB");
   for (std::size_t i = 0; i < files.size(); ++i) {
     const std::uintmax_t size = static_cast<std::uintmax_t>(options.sizes_mib[i]) << 20;
     const std::string url = nginx.Url("/" + std::filesystem::path(files[i]).filename().string());
-    const std::string target = out + "/download.bin";
-    std::vector<double> control_speed;
-    std::vector<double> curl_speed;
-    std::vector<double> ratios;  // of each round's pair, which ran back to back
-    long control_rss = 0;
-    long curl_rss = 0;
+    const std::string target = into + "/download.bin";
     const double mib = static_cast<double>(options.sizes_mib[i]);
-    for (int round = 0; round < options.rounds; ++round) {
-      // Who goes first alternates, so neither always meets what the other left behind.
-      auto run_control = [&] { return Run({options.client, url, target}, target, size, out); };
-      auto run_curl = [&] {
-        return Run({"curl", "-s", "--noproxy", "*", "-o", target, url}, target, size, out);
-      };
-      Sample control;
-      Sample curl;
-      if (round % 2 == 0) {
-        control = run_control();
-        curl = run_curl();
-      } else {
-        curl = run_curl();
-        control = run_control();
+    std::vector<Contender> contenders = {
+        {"control", {options.client}, {}},
+        {"fetch", {options.fetch, "--quiet", "--connect-type", "2"}, {}},
+        {"curl", {"curl", "-s", "--noproxy", "*", "-o"}, {}},
+    };
+    // Round 0 is not counted: it brings the file into the page cache and the programs into
+    // memory. Without it, whoever goes first meets a cold cache and has a round of a third of
+    // its speed.
+    for (int round = 0; round <= options.rounds; ++round) {
+      // Who goes first turns with each round, so none always meets what another left behind.
+      for (std::size_t turn = 0; turn < contenders.size(); ++turn) {
+        Contender& contender = contenders[(turn + static_cast<std::size_t>(round)) % 3];
+        std::vector<std::string> argv = contender.argv;
+        if (contender.name == "curl") {
+          argv.push_back(target);
+          argv.push_back(url);
+        } else {
+          argv.push_back(url);
+          argv.push_back(target);
+        }
+        Sample sample = Run(argv, target, size, logs);
+        if (round == 0) continue;
+        contender.speeds.push_back(mib / sample.seconds);
+        contender.peak_rss_kib = std::max(contender.peak_rss_kib, sample.peak_rss_kib);
       }
-      control_speed.push_back(mib / control.seconds);
-      curl_speed.push_back(mib / curl.seconds);
-      ratios.push_back(curl.seconds / control.seconds);
-      control_rss = std::max(control_rss, control.peak_rss_kib);
-      curl_rss = std::max(curl_rss, curl.peak_rss_kib);
     }
-    double control_median = Median(control_speed);
-    double curl_median = Median(curl_speed);
-    std::printf("%-8s %14.1f %14.1f %7.2f %16ld %16ld\n",
-                (std::to_string(options.sizes_mib[i]) + "MiB").c_str(), control_median, curl_median,
-                control_median / curl_median, control_rss, curl_rss);
-    spreads.push_back(Spread(std::to_string(options.sizes_mib[i]) + "MiB", control_speed,
-                             curl_speed, ratios, options.rounds));
+    const double curl_median = Median(contenders[2].speeds);
+    for (const Contender& contender : contenders) {
+      const double median = Median(contender.speeds);
+      std::printf("%-8s %-10s %12.1f %20s %7.2f %10ld\n",
+                  (std::to_string(options.sizes_mib[i]) + "MiB").c_str(), contender.name.c_str(),
+                  median, Spread(contender.speeds).c_str(), median / curl_median,
+                  contender.peak_rss_kib);
+    }
+    for (const Contender& contender : contenders) {
+      std::string rounds;
+      for (double speed : contender.speeds) rounds += " " + std::to_string(std::lround(speed));
+      std::printf("         %-10s rounds in order:%s\n", contender.name.c_str(), rounds.c_str());
+    }
     std::fflush(stdout);
   }
-  for (const std::string& line : spreads) std::printf("%s\n", line.c_str());
+  std::printf("(%d rounds each; ratio = median / curl's median)\n", options.rounds);
   return 0;
 }

@@ -12,7 +12,7 @@ using InternetHandle = std::uintptr_t;
 
 // How a session reaches the network.
 enum class InternetAccess : int {
-  kPreconfigured = 0,  // the system's settings (http_proxy / https_proxy / no_proxy)
+  kPreconfigured = 0,  // the system's settings for each address (on Linux the desktop's)
   kDirect = 1,         // no proxy, even when the environment names one
   kProxy = 3,          // the proxy named when the session is opened
 };
@@ -28,15 +28,18 @@ inline constexpr std::uint32_t kRequestSecure = 0x00800000u;  // TLS, certificat
 
 // Time limits of every transfer, in seconds: a dead or silent server ends in a failed open or
 // read, never in a hang. These defaults are the updater's; tests pass shorter ones. The stall
-// clock runs only while a caller waits for bytes, so a slow reader is never cut off.
+// clock runs only while a caller waits for bytes, so a slow reader is never cut off. Each
+// limit is taken between 1 s and a day.
 struct InternetLimits {
   long connect_seconds = 20;  // to establish the connection (and the TLS handshake)
   long stall_seconds = 30;    // no byte at all for this long ends the transfer
 };
 
-// Called while an operation waits for the network, at least every 100 ms, from the thread
-// that called the operation: it may let the user interface run. Returning false abandons the
-// wait, and the operation fails as it would on a broken connection.
+// Called while an operation waits for the network (connecting, an answer's headers, body
+// bytes, the bytes passed over when positioning, the system's proxy lookup), at least every
+// 100 ms, from the thread that called the operation: it may let the user interface run.
+// Returning false abandons the wait, and the operation fails as it would on a broken
+// connection. A wait shorter than one interval may end without a call.
 using InternetWaitHook = std::function<bool()>;
 inline constexpr int kWaitHookIntervalMs = 100;
 
@@ -66,8 +69,18 @@ class InternetApi {
   // Moves the read position by distance from the current one by asking the server again from
   // there (a Range request); a server that ignores ranges has the skipped bytes passed over
   // here. The new position, or kInvalidSetFilePointer (416, another error status, a range that
-  // starts elsewhere, a body shorter than the position, no answer).
+  // starts elsewhere or ends before the file does, a body shorter than the position, no
+  // answer). Passing over is bounded too: a server too slow to deliver the skipped bytes at a
+  // modest rate within the limits fails the positioning.
   virtual std::int32_t SetFilePointer(InternetHandle url, std::int32_t distance) = 0;
+  // As SetFilePointer, but only while the remote file is still the one that validator (the
+  // Last-Modified value seen earlier) describes: once it changed, the answer is the whole new
+  // file and the position is 0. Without support for validators, as SetFilePointer.
+  virtual std::int32_t SetFilePointerIfUnchanged(InternetHandle url, std::int32_t distance,
+                                                 const std::string& validator) {
+    static_cast<void>(validator);
+    return SetFilePointer(url, distance);
+  }
   // Fills buffer with size bytes, fewer only where the body ends or fails; success with
   // *read == 0 ends the body. Bytes that arrived before a failure are handed out first and the
   // failure shows on the next read. What is held between reads is bounded (about 1.5 MiB).

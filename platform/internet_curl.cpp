@@ -2,6 +2,8 @@
 // stale or foreign value is refused instead of followed. A transfer runs on a private multi
 // handle that this file drives itself: that is what lets a GET return once its headers are in
 // and then hand out the body in small reads, pausing the connection while the caller is busy.
+// Every wait runs in slices of at most kWaitHookIntervalMs with the caller's wait hook between
+// them, so a silent server never holds the caller's window, and the hook can end the wait.
 
 #include <curl/curl.h>
 
@@ -12,12 +14,15 @@
 #include <cstring>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <unordered_map>
 #include <vector>
 
+#include "platform/http_status.h"
 #include "platform/internet.h"
+#include "platform/system_proxy.h"
 
 namespace rariduze {
 namespace {
@@ -25,6 +30,12 @@ namespace {
 using Clock = std::chrono::steady_clock;
 
 constexpr long kMaxRedirects = 10;
+constexpr std::chrono::milliseconds kHookInterval{kWaitHookIntervalMs};
+// The limits a caller may ask for are cut to a day, so no clock or libcurl option overflows.
+constexpr long kLongestLimitSeconds = 24 * 60 * 60;
+// Passing over the start of a body whose server ignored the range is given the answer's time
+// plus this rate's: a server that trickles cannot keep the positioning going for ever.
+constexpr std::int64_t kSlowestSkipBytesPerSecond = 64 * 1024;
 // How long a read that has some bytes waits for the rest of its buffer.
 constexpr std::chrono::milliseconds kPartialReadWait{250};
 // A header block is kept up to this size; a longer one is only marked as too long.
@@ -53,19 +64,6 @@ std::string_view TrimBlanks(std::string_view text) {
   return text;
 }
 
-// "HTTP/1.1 206 Partial Content" -> 206; 0 when the line is no status line.
-int StatusOf(std::string_view line) {
-  if (!line.starts_with("HTTP/")) return 0;
-  std::size_t space = line.find(' ');
-  if (space == std::string_view::npos || line.size() < space + 4) return 0;
-  int code = 0;
-  for (std::size_t i = space + 1; i < space + 4; ++i) {
-    if (line[i] < '0' || line[i] > '9') return 0;
-    code = code * 10 + (line[i] - '0');
-  }
-  return code;
-}
-
 struct SessionSettings {
   std::string agent;
   InternetAccess access;
@@ -76,42 +74,51 @@ struct SessionSettings {
 // arrived before the caller read them.
 class Transfer {
  public:
-  Transfer(const SessionSettings& session, const InternetOptions& options, const std::string& url)
+  // proxy: "" for a direct connection. hook: the caller's wait hook (the pointee may change
+  // between waits).
+  Transfer(const SessionSettings& session, const std::string& proxy, const InternetOptions& options,
+           const InternetWaitHook& hook, const std::string& url)
       : easy_(curl_easy_init()),
         multi_(curl_multi_init()),
+        hook_(hook),
         stall_(options.limits.stall_seconds),
         answer_limit_(options.limits.connect_seconds + options.limits.stall_seconds) {
     if (easy_ == nullptr || multi_ == nullptr) return;
-    curl_easy_setopt(easy_, CURLOPT_URL, url.c_str());
-    curl_easy_setopt(easy_, CURLOPT_USERAGENT, session.agent.c_str());
-    curl_easy_setopt(easy_, CURLOPT_NOSIGNAL, 1L);
-    curl_easy_setopt(easy_, CURLOPT_PROTOCOLS_STR, "http,https");
-    curl_easy_setopt(easy_, CURLOPT_REDIR_PROTOCOLS_STR, "http,https");
-    curl_easy_setopt(easy_, CURLOPT_FOLLOWLOCATION, 1L);
-    curl_easy_setopt(easy_, CURLOPT_MAXREDIRS, kMaxRedirects);
-    curl_easy_setopt(easy_, CURLOPT_CONNECTTIMEOUT, options.limits.connect_seconds);
-    curl_easy_setopt(easy_, CURLOPT_SUPPRESS_CONNECT_HEADERS, 1L);
+    // Each of these decides what the transfer does or may reach; one refused by this libcurl
+    // fails the transfer rather than letting it run otherwise.
+    Set(CURLOPT_URL, url.c_str());
+    Set(CURLOPT_USERAGENT, session.agent.c_str());
+    Set(CURLOPT_NOSIGNAL, 1L);
+    // Only the web: no file://, ftp:// or anything else, not even through a redirect.
+    Set(CURLOPT_PROTOCOLS_STR, "http,https");
+    Set(CURLOPT_REDIR_PROTOCOLS_STR, "http,https");
+    Set(CURLOPT_FOLLOWLOCATION, 1L);
+    Set(CURLOPT_MAXREDIRS, kMaxRedirects);
+    Set(CURLOPT_CONNECTTIMEOUT, options.limits.connect_seconds);
+    Set(CURLOPT_SUPPRESS_CONNECT_HEADERS, 1L);
+    // The platform's internet API speaks HTTP/1.1; https must not negotiate anything newer.
+    Set(CURLOPT_HTTP_VERSION, static_cast<long>(CURL_HTTP_VERSION_1_1));
+    Set(CURLOPT_SSL_VERIFYPEER, 1L);
+    Set(CURLOPT_SSL_VERIFYHOST, 2L);
+    if (!options.ca_file.empty()) Set(CURLOPT_CAINFO, options.ca_file.c_str());
+    // The proxy is decided for this address already: no environment variable overrides it.
+    Set(CURLOPT_PROXY, proxy.c_str());
+    Set(CURLOPT_NOPROXY, "");
+    Set(CURLOPT_HEADERFUNCTION, &Transfer::OnHeader);
+    Set(CURLOPT_HEADERDATA, this);
+    Set(CURLOPT_WRITEFUNCTION, &Transfer::OnBody);
+    Set(CURLOPT_WRITEDATA, this);
+    // The stall clock starts when this says the connection stands.
+    Set(CURLOPT_PREREQFUNCTION, &Transfer::OnConnected);
+    Set(CURLOPT_PREREQDATA, this);
+    // Only memory and speed depend on this one.
     curl_easy_setopt(easy_, CURLOPT_BUFFERSIZE, kReceiveBufferSize);
-    curl_easy_setopt(easy_, CURLOPT_SSL_VERIFYPEER, 1L);
-    curl_easy_setopt(easy_, CURLOPT_SSL_VERIFYHOST, 2L);
-    if (!options.ca_file.empty()) curl_easy_setopt(easy_, CURLOPT_CAINFO, options.ca_file.c_str());
-    switch (session.access) {
-      case InternetAccess::kPreconfigured:
-        break;  // libcurl reads http_proxy, https_proxy and no_proxy itself
-      case InternetAccess::kDirect:
-        curl_easy_setopt(easy_, CURLOPT_PROXY, "");
-        break;
-      case InternetAccess::kProxy:
-        curl_easy_setopt(easy_, CURLOPT_PROXY, session.proxy.c_str());
-        curl_easy_setopt(easy_, CURLOPT_NOPROXY, "");
-        break;
-    }
-    curl_easy_setopt(easy_, CURLOPT_HEADERFUNCTION, &Transfer::OnHeader);
-    curl_easy_setopt(easy_, CURLOPT_HEADERDATA, this);
-    curl_easy_setopt(easy_, CURLOPT_WRITEFUNCTION, &Transfer::OnBody);
-    curl_easy_setopt(easy_, CURLOPT_WRITEDATA, this);
-    curl_easy_setopt(easy_, CURLOPT_PREREQFUNCTION, &Transfer::OnConnected);
-    curl_easy_setopt(easy_, CURLOPT_PREREQDATA, this);
+  }
+
+  // Sets an option that must hold; a refused one fails Start().
+  template <typename Value>
+  void Set(CURLoption option, Value value) {
+    if (easy_ == nullptr || curl_easy_setopt(easy_, option, value) != CURLE_OK) refused_ = true;
   }
 
   ~Transfer() {
@@ -125,7 +132,14 @@ class Transfer {
   Transfer& operator=(const Transfer&) = delete;
 
   CURL* easy() { return easy_; }
-  void AddHeader(const char* line) { headers_ = curl_slist_append(headers_, line); }
+  void AddHeader(const std::string& line) {
+    curl_slist* grown = curl_slist_append(headers_, line.c_str());
+    if (grown == nullptr) {
+      refused_ = true;
+      return;
+    }
+    headers_ = grown;
+  }
   void DiscardBody() { keep_body_ = false; }
   // Passes over the next bytes of the body, those already waiting first.
   void SkipBody(std::int64_t bytes) {
@@ -137,8 +151,8 @@ class Transfer {
   // Sends the request; false when it could not even be set up.
   bool Start() {
     if (easy_ == nullptr || multi_ == nullptr) return false;
-    if (headers_ != nullptr) curl_easy_setopt(easy_, CURLOPT_HTTPHEADER, headers_);
-    if (curl_multi_add_handle(multi_, easy_) != CURLM_OK) return false;
+    if (headers_ != nullptr) Set(CURLOPT_HTTPHEADER, headers_);
+    if (refused_ || curl_multi_add_handle(multi_, easy_) != CURLM_OK) return false;
     added_ = true;
     return true;
   }
@@ -151,13 +165,17 @@ class Transfer {
   void WaitForEnd() {
     RunUntilOrGiveUp([] { return false; });
   }
-  // Runs until the body bytes to be skipped are gone; false when the body ended first.
+  // Runs until the body bytes to be skipped are gone; false when the body ended first or the
+  // skip took longer than a slow but living server would need.
   bool WaitForSkip() {
     if (skip_ > 0 && paused_) {
       paused_ = false;
       curl_easy_pause(easy_, CURLPAUSE_CONT);
     }
-    RunUntil([this] { return skip_ == 0; });
+    const Clock::time_point give_up_at =
+        Clock::now() + answer_limit_ + std::chrono::seconds(skip_ / kSlowestSkipBytesPerSecond);
+    RunUntil([this, give_up_at] { return skip_ == 0 || Clock::now() >= give_up_at; });
+    if (skip_ != 0) End(CURLE_OPERATION_TIMEDOUT);
     return skip_ == 0;
   }
 
@@ -199,9 +217,12 @@ class Transfer {
     if (!ended_ && !ready()) End(CURLE_OPERATION_TIMEDOUT);
   }
 
+  // Drives the transfer until ready() holds or it ends: a stall ends it, and so does the
+  // caller's wait hook, which is called whenever the wait has lasted one more interval.
   template <typename Ready>
   void RunUntil(Ready ready) {
     Clock::time_point quiet_since = Clock::now();
+    Clock::time_point next_hook = quiet_since + kHookInterval;
     std::uint64_t seen = bytes_seen_;
     while (!ended_ && !ready()) {
       int running = 0;
@@ -224,9 +245,19 @@ class Transfer {
         End(CURLE_OPERATION_TIMEDOUT);
         break;
       }
-      auto left_ms =
-          std::chrono::duration_cast<std::chrono::milliseconds>(quiet_since + stall_ - now);
-      int wait_ms = static_cast<int>(std::clamp<std::int64_t>(left_ms.count(), 1, 1000));
+      if (now >= next_hook) {
+        // A copy: the hook may set another hook while it runs.
+        if (hook_ && !InternetWaitHook(hook_)()) {
+          End(CURLE_ABORTED_BY_CALLBACK);
+          break;
+        }
+        now = Clock::now();
+        next_hook = now + kHookInterval;
+      }
+      const Clock::time_point wake_at = std::min(quiet_since + stall_, next_hook);
+      const auto left_ms = std::chrono::duration_cast<std::chrono::milliseconds>(wake_at - now);
+      const int wait_ms =
+          static_cast<int>(std::clamp<std::int64_t>(left_ms.count(), 1, kWaitHookIntervalMs));
       curl_multi_poll(multi_, nullptr, 0, wait_ms, nullptr);
     }
   }
@@ -257,7 +288,7 @@ class Transfer {
       // A new answer: an interim one, a redirect, or the final one.
       expect_status_line_ = false;
       complete_head_ = false;
-      status_ = StatusOf(line);
+      status_ = HttpStatusCode(line);
       block_.clear();
       block_too_long_ = false;
       has_location_ = false;
@@ -325,6 +356,8 @@ class Transfer {
   CURL* easy_;
   CURLM* multi_;
   curl_slist* headers_ = nullptr;
+  bool refused_ = false;
+  const InternetWaitHook& hook_;
   std::chrono::seconds stall_;
   std::chrono::seconds answer_limit_;
   bool added_ = false;
@@ -403,9 +436,12 @@ bool HostIsPlain(const std::string& host) {
 
 class CurlInternetApi : public InternetApi {
  public:
-  explicit CurlInternetApi(InternetOptions options) : options_(std::move(options)) {}
+  explicit CurlInternetApi(InternetOptions options) : options_(std::move(options)) {
+    for (long* limit : {&options_.limits.connect_seconds, &options_.limits.stall_seconds}) {
+      *limit = std::clamp(*limit, 1L, kLongestLimitSeconds);
+    }
+  }
 
-  // Kept for the sliced waits; no wait calls it yet.
   void SetWaitHook(InternetWaitHook hook) override { wait_hook_ = std::move(hook); }
 
   InternetHandle OpenSession(const std::string& agent, InternetAccess access,
@@ -426,37 +462,18 @@ class CurlInternetApi : public InternetApi {
     auto file = std::make_unique<UrlFile>();
     file->settings = owner->settings;
     file->url = url;
-    file->transfer = StartGet(*file->settings, url, 0);
+    file->transfer = StartGet(*file->settings, url, 0, nullptr);
     if (file->transfer == nullptr) return 0;
     return Add(std::move(file));
   }
 
   std::int32_t SetFilePointer(InternetHandle url, std::int32_t distance) override {
-    UrlFile* file = Find<UrlFile>(url);
-    if (file == nullptr) return kInvalidSetFilePointer;
-    std::int64_t target = file->position + distance;
-    if (target < 0 || target > INT32_MAX) return kInvalidSetFilePointer;
-    if (target == file->position) return static_cast<std::int32_t>(target);
+    return Position(url, distance, nullptr);
+  }
 
-    // Ask again from the new position; the old answer is dropped.
-    file->transfer.reset();
-    file->transfer = StartGet(*file->settings, file->url, target);
-    Transfer* transfer = file->transfer.get();
-    if (transfer == nullptr) return kInvalidSetFilePointer;
-    bool placed = false;
-    if (transfer->status() == 206) {
-      placed = RangeStartsAt(transfer->content_range(), target);
-    } else if (transfer->status() == 200) {
-      // The server ignored the range and sends the whole body: pass over the first bytes here.
-      transfer->SkipBody(target);
-      placed = transfer->WaitForSkip();
-    }
-    if (!placed) {
-      file->transfer.reset();
-      return kInvalidSetFilePointer;
-    }
-    file->position = target;
-    return static_cast<std::int32_t>(target);
+  std::int32_t SetFilePointerIfUnchanged(InternetHandle url, std::int32_t distance,
+                                         const std::string& validator) override {
+    return Position(url, distance, &validator);
   }
 
   bool ReadFile(InternetHandle url, char* buffer, std::uint32_t size,
@@ -535,21 +552,22 @@ class CurlInternetApi : public InternetApi {
     if (r->path.empty() || r->path.front() != '/') url += '/';
     url += r->path;
 
-    r->transfer = std::make_unique<Transfer>(*c.settings, options_, url);
+    r->transfer = MakeTransfer(*c.settings, url);
+    if (r->transfer == nullptr) return;  // the wait for the proxy lookup was abandoned
     Transfer& transfer = *r->transfer;
-    CURL* easy = transfer.easy();
-    if (easy == nullptr) return;
     if (r->verb == "HEAD") {
-      curl_easy_setopt(easy, CURLOPT_NOBODY, 1L);
+      transfer.Set(CURLOPT_NOBODY, 1L);
+      // No body follows, so a Content-Length that is no number harms nothing: the header
+      // block is still read and handed out as the server sent it.
+      transfer.Set(CURLOPT_IGNORE_CONTENT_LENGTH, 1L);
     } else if (r->verb != "GET") {
-      curl_easy_setopt(easy, CURLOPT_CUSTOMREQUEST, r->verb.c_str());
+      transfer.Set(CURLOPT_CUSTOMREQUEST, r->verb.c_str());
     }
     transfer.DiscardBody();
-    curl_easy_setopt(easy, CURLOPT_HTTP_VERSION,
-                     r->http10 ? CURL_HTTP_VERSION_1_0 : CURL_HTTP_VERSION_1_1);
+    if (r->http10) transfer.Set(CURLOPT_HTTP_VERSION, static_cast<long>(CURL_HTTP_VERSION_1_0));
     if (!c.user.empty()) {
-      curl_easy_setopt(easy, CURLOPT_USERNAME, c.user.c_str());
-      curl_easy_setopt(easy, CURLOPT_PASSWORD, c.password.c_str());
+      transfer.Set(CURLOPT_USERNAME, c.user.c_str());
+      transfer.Set(CURLOPT_PASSWORD, c.password.c_str());
     }
     if ((r->flags & kRequestReload) != 0) {
       // No cache on the way (a proxy's included) may answer in the server's place.
@@ -587,25 +605,109 @@ class CurlInternetApi : public InternetApi {
     std::shared_ptr<const Connection> connection;
   };
 
-  // Sends a GET (from byte `from` when not 0) and waits for the final answer's headers.
+  // The proxy for url by the session's settings ("" = direct); nothing when the wait for the
+  // desktop's answer was abandoned.
+  std::optional<std::string> ProxyFor(const SessionSettings& session, const std::string& url) {
+    switch (session.access) {
+      case InternetAccess::kProxy:
+        return session.proxy;
+      case InternetAccess::kPreconfigured:
+        return DesktopProxySettings().ProxyFor(
+            url, std::chrono::seconds(options_.limits.connect_seconds), wait_hook_);
+      case InternetAccess::kDirect:
+        break;
+    }
+    return std::string();
+  }
+
+  std::unique_ptr<Transfer> MakeTransfer(const SessionSettings& session, const std::string& url) {
+    std::optional<std::string> proxy = ProxyFor(session, url);
+    if (!proxy) return nullptr;
+    return std::make_unique<Transfer>(session, *proxy, options_, wait_hook_, url);
+  }
+
+  // Sends a GET (from byte `from` when not 0, only while the file is the one validator
+  // describes when there is one) and waits for the final answer's headers.
   std::unique_ptr<Transfer> StartGet(const SessionSettings& session, const std::string& url,
-                                     std::int64_t from) {
-    auto transfer = std::make_unique<Transfer>(session, options_, url);
+                                     std::int64_t from, const std::string* validator) {
+    std::unique_ptr<Transfer> transfer = MakeTransfer(session, url);
+    if (transfer == nullptr) return nullptr;
     if (from > 0) {
-      std::string range = std::to_string(from) + "-";
-      curl_easy_setopt(transfer->easy(), CURLOPT_RANGE, range.c_str());
+      transfer->Set(CURLOPT_RANGE, (std::to_string(from) + "-").c_str());
+      if (validator != nullptr) transfer->AddHeader("If-Range: " + *validator);
     }
     if (!transfer->Start() || !transfer->WaitForHeaders()) return nullptr;
     return transfer;
   }
 
-  // "bytes 100-4999/5000" starts at 100.
-  static bool RangeStartsAt(const std::string& content_range, std::int64_t from) {
+  // Asks for the body again from the position distance away: the old answer is dropped.
+  std::int32_t Position(InternetHandle url, std::int32_t distance, const std::string* validator) {
+    UrlFile* file = Find<UrlFile>(url);
+    if (file == nullptr) return kInvalidSetFilePointer;
+    std::int64_t target = file->position + distance;
+    if (target < 0 || target > INT32_MAX) return kInvalidSetFilePointer;
+    if (target == file->position) return static_cast<std::int32_t>(target);
+    // A validator is sent as a header line: one that could end the line is no validator.
+    if (validator != nullptr && (validator->empty() || !IsHeaderText(*validator))) {
+      return kInvalidSetFilePointer;
+    }
+
+    file->transfer.reset();
+    file->transfer = StartGet(*file->settings, file->url, target, validator);
+    Transfer* transfer = file->transfer.get();
+    std::int64_t placed_at = -1;
+    if (transfer == nullptr) {
+      // no answer
+    } else if (transfer->status() == 206) {
+      if (RangeFits(transfer->content_range(), target)) placed_at = target;
+    } else if (transfer->status() == 200 && validator != nullptr) {
+      // The file changed since the validator was seen: this is the new one, from its start.
+      placed_at = 0;
+    } else if (transfer->status() == 200) {
+      // The server ignored the range and sends the whole body: pass over the first bytes here.
+      transfer->SkipBody(target);
+      if (transfer->WaitForSkip()) placed_at = target;
+    }
+    if (placed_at < 0) {
+      file->transfer.reset();
+      return kInvalidSetFilePointer;
+    }
+    file->position = placed_at;
+    return static_cast<std::int32_t>(placed_at);
+  }
+
+  static bool IsHeaderText(const std::string& text) {
+    return std::none_of(text.begin(), text.end(), [](char c) {
+      const auto u = static_cast<unsigned char>(c);
+      return (u < 0x20 && c != '\t') || u == 0x7f;
+    });
+  }
+
+  // "bytes 100-4999/5000" fits 100: it starts there and runs to the file's end (or the end is
+  // not told: "bytes 100-4999/*"). A range that stops short would end the body early.
+  static bool RangeFits(const std::string& content_range, std::int64_t from) {
     std::string_view text = content_range;
     if (!StartsWithNoCase(text, "bytes")) return false;
     text = TrimBlanks(text.substr(5));
-    std::string expected = std::to_string(from) + "-";
-    return text.starts_with(expected);
+    auto number = [&text](std::int64_t* value) {
+      std::size_t digits = 0;
+      *value = 0;
+      while (digits < text.size() && digits < 18 && text[digits] >= '0' && text[digits] <= '9') {
+        *value = *value * 10 + (text[digits] - '0');
+        ++digits;
+      }
+      text.remove_prefix(digits);
+      return digits > 0;
+    };
+    std::int64_t first = 0;
+    std::int64_t last = 0;
+    if (!number(&first) || first != from || !text.starts_with("-")) return false;
+    text.remove_prefix(1);
+    if (!number(&last) || last < first || !text.starts_with("/")) return false;
+    text.remove_prefix(1);
+    if (text == "*") return true;
+    std::int64_t length = 0;
+    return number(&length) && text.empty() && last == length - 1;
   }
 
   static bool CopyText(const std::string& text, char* buffer, std::uint32_t* length) {

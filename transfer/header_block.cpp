@@ -7,10 +7,10 @@
 #include <optional>
 #include <string_view>
 
+#include "platform/http_status.h"
+
 namespace rariduze {
 namespace {
-
-constexpr const char* kNotAvailable = "Not Available";
 
 std::string Lower(std::string_view text) {
   std::string lower(text);
@@ -52,13 +52,8 @@ std::int32_t ContentLength(std::string_view text) {
 // 404 and 410 on the status line say the file is not there, whatever the reason text or
 // protocol version.
 bool SaysGone(std::string_view headers) {
-  std::string_view line = headers.substr(0, headers.find_first_of("\r\n"));
-  if (!line.starts_with("HTTP/")) return false;
-  std::size_t space = line.find(' ');
-  if (space == std::string_view::npos || line.size() < space + 4) return false;
-  std::string_view code = line.substr(space + 1, 3);
-  bool code_ends = line.size() == space + 4 || line[space + 4] == ' ';
-  return code_ends && (code == "404" || code == "410");
+  const int status = HttpStatusCode(headers.substr(0, headers.find_first_of("\r\n")));
+  return status == 404 || status == 410;
 }
 
 }  // namespace

@@ -6,6 +6,9 @@
 
 namespace rariduze {
 
+// What LastModified says when the server gave no date.
+inline constexpr const char* kNotAvailable = "Not Available";
+
 // What the raw header block of an answer to a HEAD request says about the remote file.
 struct RemoteFileInfo {
   bool exists = false;

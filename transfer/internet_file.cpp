@@ -7,15 +7,13 @@
 #include <memory>
 #include <optional>
 
-#include "app/paths.h"
 #include "transfer/header_block.h"
+#include "transfer/request_text.h"
 
 namespace rariduze {
 namespace {
 
-constexpr std::uint32_t kChunkSize = 2048;
 constexpr std::uint32_t kHeaderBufferSize = 1024;
-constexpr const char* kNotAvailable = "Not Available";
 constexpr const char* kCouldNotFindUrl = "Could not find Url";
 constexpr const char* kErrorSettingPosition = "Error, while setting position";
 constexpr const char* kCouldNotReadUrl = "Could not read Url";
@@ -40,6 +38,8 @@ InternetFile::InternetFile(InternetApi& internet, UiServices& ui, FileSystem& fi
     : internet_(internet), ui_(ui), files_(files), host_(host) {}
 
 InternetFile::~InternetFile() {
+  // The hook would call into this control.
+  internet_.SetWaitHook({});
   if (hSession != 0) internet_.CloseHandle(hSession);
 }
 
@@ -84,19 +84,6 @@ void InternetFile::SetProxyPassword(const std::string& value) {
   Changed("ProxyPassword");
 }
 
-void InternetFile::InitProperties() {
-  local_file_ = std::string();
-  url_.clear();
-  port_ = 80;
-  site_user_.clear();
-  site_password_.clear();
-  proxy_port_ = 8080;
-  proxy_server_.clear();
-  proxy_user_.clear();
-  proxy_password_.clear();
-  connect_type_ = 0;
-}
-
 void InternetFile::ReadProperties(const PropertyStore& store) {
   local_file_ = store.Read("LocalFile", std::string());
   url_ = ToText(store.Read("Url", std::string()));
@@ -106,6 +93,8 @@ void InternetFile::ReadProperties(const PropertyStore& store) {
   proxy_port_ = ToInt16(store.Read("ProxyPort", std::int64_t{8080}));
   proxy_server_ = ToText(store.Read("ProxyServer", std::string()));
   connect_type_ = ToInt32(store.Read("ConnectType", std::int64_t{0}));
+  proxy_user_.clear();
+  proxy_password_.clear();
 }
 
 void InternetFile::WriteProperties(PropertyStore& store) const {
@@ -159,19 +148,54 @@ void InternetFile::ResumeDownload() {
 
 void InternetFile::CancelDownload() { bCancelRequested = true; }
 
+void InternetFile::InstallWaitHook() {
+  // Set anew by every run and request: several controls may share the internet operations.
+  internet_.SetWaitHook([this] { return KeepWaiting(); });
+}
+
+bool InternetFile::KeepWaiting() {
+  Yield();
+  return !bCancelRequested;
+}
+
 void InternetFile::RunDownload() {
   bCancelRequested = false;
+  const bool was_running = running_;
+  running_ = true;
+  ScopeExit restore_running([this, was_running] { running_ = was_running; });
+  InstallWaitHook();
   Yield();
   if (hSession == 0) OpenSession();
   const InternetHandle session = hSession;
   Yield();
+
+  // A cancel before the body's first byte: nothing was written, so the local file holds what
+  // it held, which for a resumed run is the remote file up to lResumePosition.
+  auto cancel_before_the_body = [&] {
+    if (events_ != nullptr) events_->DownloadCancelled(lResumePosition);
+    CloseSessionHandle(session);
+  };
+  // Asked during the steps so far: no request is made at all.
+  if (bCancelRequested) {
+    cancel_before_the_body();
+    return;
+  }
   bCloseSessionAfterInfo = false;
   if (!bInfoRequested) RequestInformation();
   bCloseSessionAfterInfo = true;
   Yield();
+  if (bCancelRequested) {
+    cancel_before_the_body();
+    return;
+  }
 
   const InternetHandle url = internet_.OpenUrl(session, url_);
   if (url == 0) {
+    if (bCancelRequested) {
+      // The wait for the answer was given up for the cancel.
+      cancel_before_the_body();
+      return;
+    }
     // The session stays for the next run.
     if (events_ != nullptr) events_->DownloadError(kCouldNotFindUrl);
     return;
@@ -189,26 +213,48 @@ void InternetFile::RunDownload() {
   std::int32_t lTotalBytes = 0;
   if (lResumePosition != 0) {
     Yield();
-    std::int32_t position = internet_.SetFilePointer(url, lResumePosition);
+    const bool validated = !last_modified_.empty() && last_modified_ != kNotAvailable;
+    const std::int32_t position =
+        bCancelRequested ? kInvalidSetFilePointer
+        : validated      ? internet_.SetFilePointerIfUnchanged(url, lResumePosition, last_modified_)
+                         : internet_.SetFilePointer(url, lResumePosition);
     if (position == kInvalidSetFilePointer) {
-      if (events_ != nullptr) events_->DownloadError(kErrorSettingPosition);
+      // Either comes before the closing, as a cancel after a chunk does.
+      if (events_ != nullptr && bCancelRequested) {
+        events_->DownloadCancelled(lResumePosition);
+      } else if (events_ != nullptr) {
+        events_->DownloadError(kErrorSettingPosition);
+      }
       disconnect();
       return;
     }
+    // 0 when the remote file changed since its date was seen: it comes again from its start.
     lTotalBytes = position;
   }
 
   Yield();
   // A run from the first byte empties the file, so nothing of an older, longer one survives.
   std::unique_ptr<WritableFile> file =
-      files_.OpenForWriting(ToText(local_file_), /*truncate=*/lResumePosition == 0);
-  if (lResumePosition != 0) file->Seek(lResumePosition);
+      files_.OpenForWriting(ToText(local_file_), /*truncate=*/lTotalBytes == 0);
+  if (lTotalBytes != 0) file->Seek(lTotalBytes);
 
-  char buffer[kChunkSize];
+  auto cancel = [&] {
+    // The host may look at the file from its handler: every byte counted is in it.
+    file->Flush();
+    if (events_ != nullptr) events_->DownloadCancelled(lTotalBytes);
+    disconnect();
+    file->Close();
+  };
+  char buffer[kMaxReadSize];
   for (;;) {
     Yield();
     std::uint32_t read = 0;
-    if (!internet_.ReadFile(url, buffer, kChunkSize, &read)) {
+    if (!internet_.ReadFile(url, buffer, kMaxReadSize, &read)) {
+      if (bCancelRequested) {
+        // The wait for the next bytes was given up for the cancel.
+        cancel();
+        return;
+      }
       Yield();
       disconnect();
       file->Close();
@@ -230,11 +276,7 @@ void InternetFile::RunDownload() {
     Yield();
     if (bCancelRequested) {
       Yield();
-      // The host may look at the file from its handler: every byte counted is in it.
-      file->Flush();
-      if (events_ != nullptr) events_->DownloadCancelled(lTotalBytes);
-      disconnect();
-      file->Close();
+      cancel();
       return;
     }
     Yield();
@@ -248,21 +290,36 @@ void InternetFile::RunDownload() {
 }
 
 void InternetFile::RequestInformation() {
+  // The host's own request forgets a cancel made while idle, as a run does.
+  if (!running_) bCancelRequested = false;
+  InstallWaitHook();
   bInfoRequested = true;
   std::string host = url_;
   std::string path;
-  const bool secure = host.starts_with("https://");
+  const bool secure = ModuloUp::IsHttpsUrl(host);
   ModuloUp::SplitUrl(host, path);
   Yield();
   if (hSession == 0) OpenSession();
   Yield();
 
-  const bool with_user = !site_user_.empty();
-  InternetHandle connection = internet_.Connect(
-      hSession, host, secure ? kDefaultHttpsPort : kDefaultHttpPort,
-      with_user ? site_user_ : std::string(), with_user ? site_password_ : std::string());
-  InternetHandle request = internet_.OpenRequest(connection, "HEAD", path, "HTTP/1.0",
-                                                 kRequestReload | (secure ? kRequestSecure : 0));
+  // Cancelled: the request ends as one that got no answer.
+  auto fail = [this] {
+    file_exists_ = false;
+    last_modified_ = kNotAvailable;
+    file_size_ = -1;
+  };
+  InternetHandle connection = 0;
+  InternetHandle request = 0;
+  if (bCancelRequested) {
+    fail();
+  } else {
+    const bool with_user = !site_user_.empty();
+    connection = internet_.Connect(hSession, host, secure ? kDefaultHttpsPort : kDefaultHttpPort,
+                                   with_user ? site_user_ : std::string(),
+                                   with_user ? site_password_ : std::string());
+    request = internet_.OpenRequest(connection, "HEAD", path, "HTTP/1.0",
+                                    kRequestReload | (secure ? kRequestSecure : 0));
+  }
 
   if (request != 0) {
     Yield();
@@ -270,7 +327,9 @@ void InternetFile::RequestInformation() {
     internet_.SendRequest(request);
     Yield();
     std::uint32_t length = kHeaderBufferSize;
-    if (internet_.QueryRawHeaders(request, buffer.data(), &length)) {
+    if (bCancelRequested) {
+      fail();
+    } else if (internet_.QueryRawHeaders(request, buffer.data(), &length)) {
       const RemoteFileInfo info = ParseHeaderBlock(buffer.data(), buffer.size());
       last_modified_ = info.last_modified;
       Yield();

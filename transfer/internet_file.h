@@ -25,6 +25,10 @@ class InternetFileEvents {
   virtual void DownloadProgress(std::int32_t /*lBytesRead*/) {}
   // "Could not find Url", "Error, while setting position" or "Could not read Url".
   virtual void DownloadError(const std::string& /*sErrorDescription*/) {}
+  // lPosition: how much of the remote file, from its first byte, the local file holds: the
+  // count so far, or for a run stopped before the body's first byte (a cancel during the
+  // connection steps or while the server is awaited) the resume position, 0 for a start.
+  // Raised before the URL and the session are closed.
   virtual void DownloadCancelled(std::int32_t /*lPosition*/) {}
 };
 
@@ -76,16 +80,20 @@ class InternetFile {
   // (RuntimeFailure) to the caller; transfer failures come as DownloadError.
   void StartDownload();
   // Continues from the local file's length; every failure raised during the run is dropped.
+  // When the last information request saw a Last-Modified date, the rest is asked for only
+  // while the remote file still has that date; a changed file is downloaded again from its
+  // first byte.
   void ResumeDownload();
-  // Asks the running download to stop after its current chunk.
+  // Asks the running download to stop: after its current chunk, or at once while it waits for
+  // the network (the run then ends with DownloadCancelled); a running information request
+  // made by the host ends as failed.
   void CancelDownload();
   // HEAD request for Url: fills FileExists, LastModified and FileSize.
   void RequestInformation();
 
-  // The values of a newly placed control.
-  void InitProperties();
   // The saved state, read and written in a fixed key order; loading raises a RuntimeFailure
-  // (13 or 6) for a value that does not fit its type.
+  // (13 or 6) for a value that does not fit its type. ProxyUser and ProxyPassword are not
+  // saved, so a loaded control has them empty.
   void ReadProperties(const PropertyStore& store);
   void WriteProperties(PropertyStore& store) const;
 
@@ -94,6 +102,10 @@ class InternetFile {
   void RunDownload();
   void CloseSessionHandle(InternetHandle session);
   void Yield() { ui_.Yield(); }
+  // Lets the internet operations yield to the user interface while they wait, and end the
+  // wait once a cancel was requested.
+  void InstallWaitHook();
+  bool KeepWaiting();
   void Changed(const char* name) { host_.PropertyChanged(name); }
 
   InternetApi& internet_;
@@ -117,6 +129,7 @@ class InternetFile {
   std::string proxy_password_;
 
   bool bCancelRequested = false;
+  bool running_ = false;  // inside RunDownload
   std::int32_t lResumePosition = 0;
   InternetHandle hSession = 0;
   bool bInfoRequested = false;

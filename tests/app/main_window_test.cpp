@@ -20,10 +20,12 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include "platform/internet.h"
 #include "platform/ui_services_qt.h"
 #include "progressbar/progress_bar_widget.h"
 #include "settings/proxy_dialog.h"
 #include "tests/app/updater_fixture.h"
+#include "tests/support/loopback_responder.h"
 
 namespace rariduze::testing {
 namespace {
@@ -92,6 +94,18 @@ class ModalHandler {
   std::function<void(T&)> handle_;
   QTimer poll_;
   QTimer guard_;
+};
+
+// Counts the paint events a widget receives.
+class PaintCounter : public QObject {
+ public:
+  int paints = 0;
+
+ protected:
+  bool eventFilter(QObject*, QEvent* event) override {
+    if (event->type() == QEvent::Paint) ++paints;
+    return false;
+  }
 };
 
 class MainWindowTest : public ::testing::Test {
@@ -217,6 +231,63 @@ TEST_F(MainWindowTest, ButtonsShowTheSequenceAndStopDownloadReachesTheDriver) {
   // Stopped: more clicks on "Stop Download" keep the bar at 0.
   window->cmdStopDownload()->click();
   EXPECT_EQ(window->ProgressBar1Widget().bar().Value(), 0);
+}
+
+// A server that sends the setup archive's headers and then nothing: the window goes on
+// painting while it waits, and "Stop Download" ends the wait at once, not after the 30 s
+// without a byte that the updater allows a server.
+TEST_F(MainWindowTest, StopDownloadEndsTheWaitForASilentServerAndTheWindowKeepsPainting) {
+  using Clock = std::chrono::steady_clock;
+  fixture.PublishVersion("1.0.23");
+  fixture.Serve();
+  LoopbackResponder silent;
+  const std::string headers = "HTTP/1.1 200 OK\r\nContent-Length: 400000\r\n\r\n";
+  silent.Enqueue(Reply().Send(headers));                        // the information request
+  silent.Enqueue(Reply().Send(headers).Hold());                 // the download
+  std::unique_ptr<InternetApi> internet = CreateInternetApi();  // the updater's own limits
+  ui.yes_no_answer = kAnswerYes;
+  auto window = std::make_unique<frmMain>(
+      ui, *internet, FileSystem::Default(),
+      fixture.Setup(fixture.server().Url("/versionZT.dat"), silent.Url("/setupZT.zip")));
+  window->driver().Form_Load();
+  window->show();
+
+  PaintCounter counter;
+  window->ProgressBar1Widget().installEventFilter(&counter);
+  QTimer repaint;
+  QObject::connect(&repaint, &QTimer::timeout, [&] { window->ProgressBar1Widget().update(); });
+  repaint.start(50);
+  // Timers fire only while the window processes its events: once the server has the
+  // download's request, a second later, the user clicks "Stop Download".
+  QTimer click;
+  click.setSingleShot(true);
+  int paints_before_the_wait = -1;
+  int paints_while_waiting = -1;
+  std::optional<Clock::time_point> clicked_at;
+  QObject::connect(&click, &QTimer::timeout, [&] {
+    paints_while_waiting = counter.paints - paints_before_the_wait;
+    clicked_at = Clock::now();
+    window->cmdStopDownload()->click();
+  });
+  ui.on_yield = [&] {
+    if (paints_before_the_wait < 0 && silent.Requests().size() == 2) {
+      paints_before_the_wait = counter.paints;
+      click.start(1000);
+    }
+  };
+  window->cmdVerifica()->click();
+  const Clock::time_point ended = Clock::now();
+  ui.on_yield = nullptr;
+  repaint.stop();
+
+  ASSERT_TRUE(clicked_at.has_value()) << "the click never came: the window was not yielded to";
+  EXPECT_LT(ended - *clicked_at, std::chrono::seconds(2));
+  // Twenty repaints were asked for during the second of silence; a frozen window gets none.
+  EXPECT_GE(paints_while_waiting, 5);
+  EXPECT_EQ(window->ProgressBar1Widget().bar().Value(), 0);
+  EXPECT_TRUE(window->cmdStopDownload()->isEnabled());
+  EXPECT_TRUE(fixture.ProgramsRun().empty());
+  EXPECT_EQ(ReadFile(fixture.TempFolder() + "setupZT.zip"), "");
 }
 
 TEST_F(MainWindowTest, StalledCheckShowsTheBusyCaption) {

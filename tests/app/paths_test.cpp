@@ -10,7 +10,7 @@
 namespace rariduze {
 namespace {
 
-TEST(SplitUrl, StripsTheLowerCaseSchemeAndSplitsAtTheFirstSlash) {
+TEST(SplitUrl, StripsTheSchemeInAnyCaseAndSplitsAtTheFirstSlash) {
   std::string url = "http://example.test/dir/file.dat";
   std::string path = "unchanged";
   ModuloUp::SplitUrl(url, path);
@@ -27,10 +27,20 @@ TEST(SplitUrl, StripsTheLowerCaseSchemeAndSplitsAtTheFirstSlash) {
   EXPECT_EQ(url, "example.test");
   EXPECT_EQ(path, "/dir/a.zip");
 
-  url = "HTTP://example.test/x";  // other case: not stripped
+  url = "HTTP://example.test/x";
   ModuloUp::SplitUrl(url, path);
-  EXPECT_EQ(url, "HTTP:");
-  EXPECT_EQ(path, "//example.test/x");
+  EXPECT_EQ(url, "example.test");
+  EXPECT_EQ(path, "/x");
+
+  url = "HttpS://secure.test/y";
+  ModuloUp::SplitUrl(url, path);
+  EXPECT_EQ(url, "secure.test");
+  EXPECT_EQ(path, "/y");
+
+  url = "ftp://example.test/z";  // another scheme is not stripped
+  ModuloUp::SplitUrl(url, path);
+  EXPECT_EQ(url, "ftp:");
+  EXPECT_EQ(path, "//example.test/z");
 
   url = "http://bare-host";
   path = "kept";

@@ -32,15 +32,16 @@ class ScopedEnv {
   std::optional<std::string> saved_;
 };
 
-// Points the system's proxy settings at proxy ("host:port") for a scope, with no host exempt,
-// and puts the old settings back at its end: on Linux the environment (http_proxy, no_proxy),
+// Points the system's proxy settings at proxy ("host:port") for a scope, with the hosts in
+// exempt (comma-separated; none when empty) going direct, and puts the old settings back at
+// its end: on Linux the environment (http_proxy, no_proxy),
 // which libcurl reads; on Windows the user's Internet Settings in the registry, which the
 // platform's internet API reads when a session opens. Under Wine that registry is the build's
 // prefix, shared with the tests that run at the same time: one scope at a time holds it,
 // across processes.
 class ScopedSystemProxy {
  public:
-  explicit ScopedSystemProxy(const std::string& proxy);
+  explicit ScopedSystemProxy(const std::string& proxy, const std::string& exempt = {});
   ~ScopedSystemProxy();
   ScopedSystemProxy(const ScopedSystemProxy&) = delete;
   ScopedSystemProxy& operator=(const ScopedSystemProxy&) = delete;
@@ -66,9 +67,6 @@ std::string WithUnixLineEnds(const std::string& text);
 // The file name this platform gives the program called name ("name" or "name.exe").
 std::string ProgramFileName(const std::string& name);
 
-// What a program of this platform printed, with its line ends as "\n": Windows programs end
-// the lines of their text output with CR LF.
-std::string WithUnixLineEnds(const std::string& text);
 
 // The descriptors this process holds, where the platform can count them (Linux: /proc/self/fd).
 // Nothing under Wine: what the kernel shows there is Wine's own cache of descriptors, which

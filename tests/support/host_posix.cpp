@@ -21,12 +21,13 @@ void SetEnv(const std::string& name, const std::optional<std::string>& value) {
   }
 }
 
-ScopedSystemProxy::ScopedSystemProxy(const std::string& proxy) {
+ScopedSystemProxy::ScopedSystemProxy(const std::string& proxy, const std::string& exempt) {
   for (const char* name : {"http_proxy", "no_proxy", "NO_PROXY"}) {
     saved_.emplace_back(name, GetEnv(name));
     SetEnv(name, std::nullopt);
   }
   SetEnv("http_proxy", "http://" + proxy);
+  if (!exempt.empty()) SetEnv("no_proxy", exempt);
 }
 
 ScopedSystemProxy::~ScopedSystemProxy() {
@@ -41,8 +42,6 @@ bool LinuxUserIsRoot() { return ::geteuid() == 0; }
 std::string WithUnixLineEnds(const std::string& text) { return text; }
 
 std::string ProgramFileName(const std::string& name) { return name; }
-
-std::string WithUnixLineEnds(const std::string& text) { return text; }
 
 std::optional<std::size_t> OpenDescriptorCount() {
   // The listing's own descriptor is among them, the same each time.

@@ -91,7 +91,7 @@ void WriteSetting(HKEY key, const std::string& name, const std::optional<std::st
 
 }  // namespace
 
-ScopedSystemProxy::ScopedSystemProxy(const std::string& proxy) {
+ScopedSystemProxy::ScopedSystemProxy(const std::string& proxy, const std::string& exempt) {
   HANDLE lock = ::CreateMutexW(nullptr, FALSE, L"rariduze-test-system-proxy");
   if (lock != nullptr) {
     // Bounded: a test that died holding it has let go of it by the system's hand.
@@ -106,7 +106,8 @@ ScopedSystemProxy::ScopedSystemProxy(const std::string& proxy) {
   for (const char* name : {"ProxyEnable", "ProxyServer", "ProxyOverride"}) {
     saved_.emplace_back(name, ReadSetting(key, name));
   }
-  WriteSetting(key, "ProxyOverride", std::nullopt);
+  WriteSetting(key, "ProxyOverride",
+               exempt.empty() ? std::nullopt : std::optional<std::string>(exempt));
   WriteSetting(key, "ProxyServer", proxy);
   WriteSetting(key, "ProxyEnable", "1");
   ::RegCloseKey(key);
@@ -169,16 +170,6 @@ std::string WithUnixLineEnds(const std::string& text) {
 }
 
 std::string ProgramFileName(const std::string& name) { return name + ".exe"; }
-
-std::string WithUnixLineEnds(const std::string& text) {
-  std::string unix_text;
-  unix_text.reserve(text.size());
-  for (std::size_t i = 0; i < text.size(); ++i) {
-    if (text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n') continue;
-    unix_text += text[i];
-  }
-  return unix_text;
-}
 
 std::optional<std::size_t> OpenDescriptorCount() { return std::nullopt; }
 

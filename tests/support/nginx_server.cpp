@@ -1,9 +1,12 @@
 #include "tests/support/nginx_server.h"
 
+#include <chrono>
 #include <filesystem>
 #include <stdexcept>
+#include <thread>
 
 #include "tests/support/host.h"
+#include "tests/support/loopback_socket.h"
 
 namespace rariduze::testing {
 
@@ -43,6 +46,38 @@ std::string NginxServer::Url(const std::string& path) const {
 }
 
 std::string NginxServer::AccessLog() const { return ReadFile(dir_.File("access.log")); }
+std::string NginxServer::AccessLogSynced() const {
+  const std::string marker = "/.access-log-sync-" + std::to_string(++syncs_);
+  const std::string request =
+      "GET " + marker + " HTTP/1.1\r\nHost: 127.0.0.1\r\nConnection: close\r\n\r\n";
+  Socket socket = ConnectToLoopback(port_);
+  if (socket == kNoSocket) throw std::runtime_error("nginx does not accept connections");
+  SendSome(socket, request.data(), request.size());
+  char buffer[4096];
+  // Until nginx has answered and closed (bounded).
+  for (int i = 0; i < 100 && WaitReadable(socket, 100); ++i) {
+    if (ReceiveSome(socket, buffer, sizeof buffer) <= 0) break;
+  }
+  CloseSocket(socket);
+  const auto give_up_at = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+  for (;;) {
+    std::string log = AccessLog();
+    const std::size_t line = log.find("GET " + marker + " ");
+    if (line != std::string::npos) {
+      log.erase(line);
+      // Earlier markers are no requests of the test's.
+      for (std::size_t at; (at = log.find("GET /.access-log-sync-")) != std::string::npos;) {
+        log.erase(at, log.find('\n', at) + 1 - at);
+      }
+      return log;
+    }
+    if (std::chrono::steady_clock::now() > give_up_at) {
+      throw std::runtime_error("nginx never logged " + marker);
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
+}
+
 std::string NginxServer::ErrorLog() const { return ReadFile(dir_.File("error.log")); }
 
 std::string NginxServer::WriteConfig() const {

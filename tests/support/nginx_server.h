@@ -35,6 +35,10 @@ class NginxServer {
   // scheme://127.0.0.1:port followed by path (which starts with "/").
   std::string Url(const std::string& path) const;
   std::string AccessLog() const;
+  // The access log with every request answered before this call in it: nginx writes a line
+  // once it has answered, so a request of the log's own is sent and awaited (bounded), and the
+  // log before its line is returned. Proves that no request was made, without sleeping.
+  std::string AccessLogSynced() const;
   std::string ErrorLog() const;
   // Where extra configuration may keep its files (certificates, say).
   const TestDir& dir() const { return dir_; }
@@ -46,6 +50,7 @@ class NginxServer {
   TestDir dir_{"nginx"};
   std::uint16_t port_ = 0;
   std::unique_ptr<ChildProcess> process_;
+  mutable int syncs_ = 0;
 };
 
 }  // namespace rariduze::testing

@@ -1,7 +1,11 @@
 #include <unistd.h>
 
+#include <chrono>
 #include <climits>
+#include <cstdlib>
 #include <filesystem>
+#include <functional>
+#include <map>
 
 #include "platform/failure.h"
 #include "tests/support/loopback_responder.h"
@@ -115,15 +119,87 @@ TEST_F(InternetFileDownloadTest, StartAfterAResumeBeginsAgainAtZero) {
   EXPECT_TRUE(ReadFile(dir_.File("got.bin")) == large_);
 }
 
-TEST_F(InternetFileDownloadTest, CancelDuringTheConnectionStepsStillTakesTheFirstChunk) {
-  // The second yield comes after the session is opened, before the URL is.
+TEST_F(InternetFileDownloadTest, CancelDuringTheConnectionStepsEndsTheRunBeforeAnyRequest) {
+  // The second yield comes after the session is opened, before the server is asked anything.
   ui_.on_yield = [&](int yield) {
     if (yield == 2) file_.CancelDownload();
   };
+  WriteFile(dir_.File("got.bin"), "older");
   Fetch("large.bin", dir_.File("got.bin"));
-  EXPECT_EQ(events_.lines, Lines({"progress 2048", "cancelled 2048"}));
-  EXPECT_TRUE(ReadFile(dir_.File("got.bin")) == large_.substr(0, 2048));
+  EXPECT_EQ(events_.lines, Lines({"cancelled 0"}));
+  EXPECT_EQ(ReadFile(dir_.File("got.bin")), "older");
   EXPECT_TRUE(NothingLeftOpen());
+  EXPECT_EQ(nginx_->AccessLogSynced(), "");
+}
+
+TEST_F(InternetFileDownloadTest, ACancelledResumeReportsTheBytesTheLocalFileAlreadyHolds) {
+  WriteFile(dir_.File("got.bin"), large_.substr(0, 3000));
+  file_.SetUrl(nginx_->Url("/large.bin"));
+  file_.SetLocalFile(dir_.File("got.bin"));
+  ui_.on_yield = [&](int yield) {
+    if (yield == 2) file_.CancelDownload();
+  };
+  file_.ResumeDownload();
+  EXPECT_EQ(events_.lines, Lines({"cancelled 3000"}));
+  EXPECT_TRUE(ReadFile(dir_.File("got.bin")) == large_.substr(0, 3000));
+  EXPECT_TRUE(NothingLeftOpen());
+}
+
+// What a handler finds open when its event comes: the complete and "Could not read Url" come
+// after everything is closed, so a handler may start the next transfer; a cancel and "Error,
+// while setting position" come before the closing; "Could not find Url" keeps the session.
+TEST_F(InternetFileDownloadTest, EachEndingEventFindsItsHandlesClosedOrOpenAsItsOrderSays) {
+  struct Open {
+    std::size_t sessions;
+    std::size_t others;
+    bool operator==(const Open&) const = default;
+  };
+  std::map<std::string, Open> seen;
+  events_.on_event = [&](const std::string& line) {
+    if (!line.starts_with("progress")) {
+      seen[line] = {internet_.open_sessions(), internet_.open_other_handles()};
+    }
+  };
+  Fetch("small.bin", dir_.File("got.bin"));
+  // A complete file cannot be resumed: its position is past the end.
+  file_.ResumeDownload();
+  Download(kUnknownHost, dir_.File("unknown.bin"));
+  ui_.yields = 0;
+  ui_.on_yield = [&](int yield) {
+    if (yield == 2) file_.CancelDownload();
+  };
+  Fetch("small.bin", dir_.File("cancelled-early.bin"));
+  ui_.on_yield = nullptr;
+  std::function<void(const std::string&)> record = events_.on_event;
+  events_.on_event = [&](const std::string& line) {
+    record(line);
+    if (line == "progress 2048") file_.CancelDownload();
+  };
+  Fetch("large.bin", dir_.File("cancelled.bin"));
+
+  LoopbackResponder cut_short;
+  cut_short.SetDefault(
+      Reply().Send("HTTP/1.1 200 OK\r\nContent-Length: 5000\r\n\r\n" + small_.substr(0, 100)));
+  Download(cut_short.Url("/small.bin"), dir_.File("cut.bin"));
+
+  EXPECT_EQ(seen["complete"], (Open{0, 0}));
+  EXPECT_EQ(seen["error Could not read Url"], (Open{0, 0}));
+  EXPECT_EQ(seen["error Error, while setting position"], (Open{1, 1}));
+  EXPECT_EQ(seen["cancelled 2048"], (Open{1, 1}));
+  EXPECT_EQ(seen["cancelled 0"], (Open{1, 0}));
+  EXPECT_EQ(seen["error Could not find Url"], (Open{1, 0}));
+  EXPECT_EQ(seen.size(), 6u);
+}
+
+TEST_F(InternetFileDownloadTest, SchemesInCapitalsAreSchemesToo) {
+  const std::string url = nginx_->Url("/small.bin");
+  Download("HTTP" + url.substr(4), dir_.File("got.bin"));
+  EXPECT_TRUE(file_.FileExists());
+  EXPECT_EQ(file_.FileSize(), 5000);
+  EXPECT_EQ(events_.lines.back(), "complete");
+  EXPECT_TRUE(ReadFile(dir_.File("got.bin")) == small_);
+  const std::string log = nginx_->AccessLogSynced();
+  EXPECT_NE(log.find("HEAD /small.bin HTTP/1.0 200"), std::string::npos) << log;
 }
 
 TEST_F(InternetFileDownloadTest, CancelFromAProgressHandlerStopsAfterThatChunk) {
@@ -234,6 +310,64 @@ TEST_F(InternetFileProxyTest, ConnectTypeOneGoesThroughTheNamedProxy) {
   EXPECT_EQ(internet_.last_proxy, proxy_.Address());
   EXPECT_EQ(events_.lines.back(), "complete");
   EXPECT_TRUE(ProxySaw("GET " + Target())) << proxy_.Log();
+}
+
+TEST_F(InternetFileProxyTest, SystemSettingsLeaveOutTheAddressesTheyExempt) {
+  ScopedSystemProxy system_proxy(proxy_.Address(), "127.0.0.1");
+  file_.SetConnectType(0);
+  Fetch("small.bin", dir_.File("got.bin"));
+  EXPECT_EQ(events_.lines.back(), "complete");
+  EXPECT_TRUE(ReadFile(dir_.File("got.bin")) == small_);
+  EXPECT_FALSE(ProxySaw("GET " + Target())) << proxy_.Log();
+  EXPECT_NE(nginx_->AccessLogSynced().find("GET /small.bin HTTP/1.1 200"), std::string::npos);
+}
+
+TEST_F(InternetFileProxyTest, SystemSettingsWithoutAProxyGoStraightToTheServer) {
+  ScopedEnv http_proxy("http_proxy", std::nullopt);
+  ScopedEnv http_proxy_upper("HTTP_PROXY", std::nullopt);
+  ScopedEnv all_proxy("all_proxy", std::nullopt);
+  file_.SetConnectType(0);
+  Fetch("small.bin", dir_.File("got.bin"));
+  EXPECT_EQ(events_.lines.back(), "complete");
+  EXPECT_TRUE(ReadFile(dir_.File("got.bin")) == small_);
+  EXPECT_EQ(proxy_.Log().find(Target()), std::string::npos) << proxy_.Log();
+}
+
+TEST_F(InternetFileProxyTest, TheNamedProxyIsUsedEvenForAddressesThatNoProxyNames) {
+  ScopedEnv no_proxy("no_proxy", "127.0.0.1,localhost");
+  ScopedEnv no_proxy_upper("NO_PROXY", "127.0.0.1,localhost");
+  file_.SetConnectType(1);
+  file_.SetProxyServer("127.0.0.1");
+  file_.SetProxyPort(static_cast<std::int16_t>(proxy_.port()));
+  Fetch("small.bin", dir_.File("got.bin"));
+  EXPECT_EQ(events_.lines.back(), "complete");
+  EXPECT_TRUE(ProxySaw("HEAD " + Target())) << proxy_.Log();
+  EXPECT_TRUE(ProxySaw("GET " + Target())) << proxy_.Log();
+}
+
+// The desktop's settings are looked up aside from the caller; a child forked after a lookup
+// (a death test, or a program that forks) must find its own way to them, not wait in vain.
+TEST_F(InternetFileProxyTest, AForkedChildLooksUpTheSystemSettingsAfresh) {
+  file_.SetConnectType(0);
+  Fetch("small.bin", dir_.File("got.bin"));
+  ASSERT_EQ(events_.lines.back(), "complete");
+  EXPECT_EXIT(
+      {
+        // The updater's own limits: a lookup that never came back would hold each request
+        // for 20 s.
+        std::unique_ptr<InternetApi> internet = CreateInternetApi();
+        RecordingEvents events;
+        InternetFile child(*internet, ui_, FileSystem::Default(), host_);
+        child.SetEvents(&events);
+        child.SetConnectType(0);
+        child.SetUrl(Target());
+        child.SetLocalFile(dir_.File("child.bin"));
+        const auto started = std::chrono::steady_clock::now();
+        child.StartDownload();
+        const bool prompt = std::chrono::steady_clock::now() - started < std::chrono::seconds(10);
+        std::exit(!events.lines.empty() && events.lines.back() == "complete" && prompt ? 0 : 1);
+      },
+      ::testing::ExitedWithCode(0), "");
 }
 
 TEST_F(InternetFileProxyTest, DirectIgnoresTheSystemProxy) {

@@ -77,6 +77,13 @@ TEST_F(InternetFileInformationTest, AnswersLongerThanTheBufferAreJudgedByTheStat
   EXPECT_FALSE(file_.FileExists());
 }
 
+TEST_F(InternetFileInformationTest, ALengthThatIsNoNumberStillCountsAsHeadersRead) {
+  Ask("HTTP/1.1 200 OK\r\nContent-Length: abc\r\nLast-Modified: today\r\n");
+  EXPECT_TRUE(file_.FileExists());
+  EXPECT_EQ(file_.LastModified(), "today");
+  EXPECT_EQ(file_.FileSize(), -1);
+}
+
 TEST_F(InternetFileInformationTest, NoAnswerMeansNoFile) {
   file_.SetUrl("http://127.0.0.1:" + std::to_string(FreeLoopbackPort()) + "/versionZT.dat");
   file_.RequestInformation();
@@ -124,6 +131,13 @@ TEST_F(InternetFileInformationTest, HttpsAddressesGoToTheSecurePortWithTls) {
   EXPECT_EQ(internet_.last_port, kDefaultHttpsPort);
   EXPECT_NE(internet_.last_flags & kRequestSecure, 0u);
   EXPECT_FALSE(file_.FileExists());
+
+  // The scheme in capitals is the same scheme.
+  file_.SetUrl("HTTPS://" + host + "/versionZT.dat");
+  file_.RequestInformation();
+  EXPECT_EQ(internet_.last_host, host);
+  EXPECT_EQ(internet_.last_port, kDefaultHttpsPort);
+  EXPECT_NE(internet_.last_flags & kRequestSecure, 0u);
 }
 
 // Properties and their saved state.
@@ -190,9 +204,9 @@ TEST_F(InternetFilePropertiesTest, SavedStateKeepsOnlyWhatDiffersAndLoadsBack) {
   EXPECT_EQ(loaded.ConnectType(), 1);
   EXPECT_EQ(loaded.ProxyServer(), "10.0.0.1");
   EXPECT_EQ(loaded.ProxyPort(), 8080);
-  InternetFile reloaded(internet_, ui_, FileSystem::Default(), host_);
-  reloaded.ReadProperties(store);
-  EXPECT_EQ(reloaded.ProxyUser(), "");
+  // Not saved, so not there after loading, whatever the control held before.
+  EXPECT_EQ(loaded.ProxyUser(), "");
+  EXPECT_EQ(loaded.ProxyPassword(), "");
 }
 
 TEST_F(InternetFilePropertiesTest, LoadingAValueThatDoesNotFitFails) {

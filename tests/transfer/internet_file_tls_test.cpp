@@ -7,6 +7,7 @@
 #include "tests/support/internet_backend.h"
 #include "tests/support/nginx_server.h"
 #include "tests/support/test_certificates.h"
+#include "tests/support/tinyproxy_server.h"
 #include "tests/transfer/internet_file_fixture.h"
 
 namespace rariduze::testing {
@@ -26,16 +27,21 @@ class InternetFileTlsTest : public ::testing::Test {
     WriteFile(www_.File("setupZT.zip"), body_);
   }
 
-  void Serve(const ServerCertificate& certificate) {
-    nginx_ = std::make_unique<NginxServer>(HttpsNginxOptions(www_.path(), certificate));
+  // extra_listen: more parameters for nginx's listen line ("http2").
+  void Serve(const ServerCertificate& certificate, const std::string& extra_listen = {}) {
+    NginxOptions options = HttpsNginxOptions(www_.path(), certificate);
+    options.listen_parameters += " " + extra_listen;
+    nginx_ = std::make_unique<NginxServer>(options);
   }
   std::string UrlByName() const {
     return "https://localhost:" + std::to_string(nginx_->port()) + "/setupZT.zip";
   }
 
   // Asks about url and downloads it into local through a fresh control whose internet
-  // operations trust ca_file (empty: the system's store), as the updater does it.
-  Outcome Fetch(const std::string& url, const std::string& ca_file, const std::string& local) {
+  // operations trust ca_file (empty: the system's store), as the updater does it; directly,
+  // or through proxy ("host:port") when one is given.
+  Outcome Fetch(const std::string& url, const std::string& ca_file, const std::string& local,
+                const std::string& proxy = {}) {
     InternetOptions options;
     options.limits.connect_seconds = 2;
     options.limits.stall_seconds = 2;
@@ -50,6 +56,11 @@ class InternetFileTlsTest : public ::testing::Test {
       InternetFile file(internet, ui, FileSystem::Default(), host);
       file.SetEvents(&events);
       file.SetConnectType(2);
+      if (!proxy.empty()) {
+        file.SetConnectType(1);
+        file.SetProxyServer(proxy.substr(0, proxy.rfind(':')));
+        file.SetProxyPort(static_cast<std::int16_t>(std::stoi(proxy.substr(proxy.rfind(':') + 1))));
+      }
       file.SetUrl(url);
       file.SetLocalFile(local);
       file.RequestInformation();
@@ -100,6 +111,38 @@ TEST_F(InternetFileTlsTest, ATrustedCertificateServesTheFileByNameAndByAddress) 
   }
   EXPECT_NE(nginx_->AccessLog().find("HEAD /setupZT.zip HTTP/1.0 200"), std::string::npos)
       << nginx_->AccessLog();
+}
+
+// The platform's internet API speaks HTTP/1.1; a server that offers HTTP/2 over TLS gets
+// HTTP/1.1 all the same.
+TEST_F(InternetFileTlsTest, AServerThatOffersHttp2IsAskedInHttp11) {
+  Serve(authority_.Issue("server", {"IP:127.0.0.1"}), "http2");
+  const std::string local = dir_.File("got.zip");
+  Outcome outcome = Fetch(nginx_->Url("/setupZT.zip"), authority_.certificate(), local);
+  ASSERT_FALSE(outcome.events.empty());
+  EXPECT_EQ(outcome.events.back(), "complete");
+  EXPECT_TRUE(ReadFile(local) == body_);
+  const std::string log = nginx_->AccessLogSynced();
+  EXPECT_NE(log.find("GET /setupZT.zip HTTP/1.1 200"), std::string::npos) << log;
+  EXPECT_EQ(log.find("HTTP/2"), std::string::npos) << log;
+}
+
+TEST_F(InternetFileTlsTest, HttpsGoesThroughANamedProxyAsATunnel) {
+  Serve(authority_.Issue("server", {"IP:127.0.0.1"}));
+  TinyproxyServer proxy;
+  const std::string local = dir_.File("got.zip");
+  Outcome outcome =
+      Fetch(nginx_->Url("/setupZT.zip"), authority_.certificate(), local, proxy.Address());
+  EXPECT_TRUE(outcome.exists);
+  EXPECT_EQ(outcome.size, 10000);
+  ASSERT_FALSE(outcome.events.empty());
+  EXPECT_EQ(outcome.events.back(), "complete");
+  EXPECT_TRUE(ReadFile(local) == body_);
+  // The proxy saw only where to connect; the requests went inside the tunnel.
+  const std::string tunnel = "CONNECT 127.0.0.1:" + std::to_string(nginx_->port());
+  EXPECT_NE(proxy.Log().find(tunnel), std::string::npos) << proxy.Log();
+  EXPECT_EQ(proxy.Log().find("/setupZT.zip"), std::string::npos) << proxy.Log();
+  EXPECT_NE(nginx_->AccessLogSynced().find("GET /setupZT.zip HTTP/1.1 200"), std::string::npos);
 }
 
 TEST_F(InternetFileTlsTest, ACertificateTheSystemDoesNotTrustIsRefused) {

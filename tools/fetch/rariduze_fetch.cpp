@@ -2,6 +2,7 @@
 // printing one line per event as it happens.
 
 #include <charconv>
+#include <chrono>
 #include <cstdint>
 #include <cstdio>
 #include <exception>
@@ -26,13 +27,22 @@ constexpr int kExitDone = 0;
 constexpr int kExitFailed = 1;
 constexpr int kExitUsage = 2;
 
+// The time limits are cut at a day, so no clock overflows.
+constexpr long kLongestLimitSeconds = 24 * 60 * 60;
+
 const char* const kUsage =
-    "usage: rariduze-fetch [--resume] [--info-only] [--connect-type N] [--proxy HOST:PORT]\n"
-    "                      [--user U --password P] [--cancel-at BYTES]\n"
+    "usage: rariduze-fetch [--resume] [--info-only] [--quiet] [--connect-type N]\n"
+    "                      [--proxy HOST:PORT] [--user U --password P]\n"
+    "                      [--cancel-at BYTES] [--cancel-after SECONDS]\n"
     "                      [--connect-seconds N] [--stall-seconds N] [--ca-file PATH]\n"
     "                      URL [LOCAL_FILE]\n"
     "  --connect-type  0 system settings (default), 1 the --proxy, 2 direct\n"
-    "  --proxy         sets the proxy and, without --connect-type, connect type 1\n"
+    "  --proxy         sets the proxy (port 1 to 32767) and, without --connect-type,\n"
+    "                  connect type 1\n"
+    "  --quiet         prints only the information and the outcome, not each progress\n"
+    "  --cancel-after  asks for the cancel, as a click would, once SECONDS (may be a\n"
+    "                  fraction) have passed since the start\n"
+    "  --connect-seconds, --stall-seconds  from 1 to 86400\n"
     "  LOCAL_FILE      required unless --info-only\n";
 
 template <typename Number>
@@ -48,6 +58,8 @@ std::optional<Number> ParseNumber(std::optional<std::string_view> given) {
 struct Arguments {
   bool resume = false;
   bool info_only = false;
+  bool quiet = false;
+  std::optional<std::chrono::milliseconds> cancel_after;
   std::optional<std::int32_t> connect_type;
   std::optional<std::string> proxy_server;
   std::int16_t proxy_port = 8080;
@@ -77,6 +89,14 @@ std::optional<Arguments> Parse(int argc, char** argv) {
       args.resume = true;
     } else if (arg == "--info-only") {
       args.info_only = true;
+    } else if (arg == "--quiet") {
+      args.quiet = true;
+    } else if (arg == "--cancel-after") {
+      auto seconds = ParseNumber<double>(value());
+      if (!seconds || !(*seconds >= 0 && *seconds <= kLongestLimitSeconds)) {
+        return fail("--cancel-after needs a number of seconds up to 86400");
+      }
+      args.cancel_after = std::chrono::milliseconds(static_cast<long>(*seconds * 1000));
     } else if (arg == "--connect-type") {
       auto number = ParseNumber<std::int32_t>(value());
       if (!number) return fail("--connect-type needs a whole number");
@@ -86,7 +106,7 @@ std::optional<Arguments> Parse(int argc, char** argv) {
       std::size_t colon = text ? text->rfind(':') : std::string_view::npos;
       if (colon == std::string_view::npos) return fail("--proxy needs HOST:PORT");
       auto port = ParseNumber<std::int16_t>(text->substr(colon + 1));
-      if (!port) return fail("the proxy port must be a number up to 32767");
+      if (!port || *port < 1) return fail("the proxy port must be a number from 1 to 32767");
       args.proxy_server = std::string(text->substr(0, colon));
       args.proxy_port = *port;
     } else if (arg == "--user" || arg == "--password") {
@@ -99,7 +119,9 @@ std::optional<Arguments> Parse(int argc, char** argv) {
       args.cancel_at = number;
     } else if (arg == "--connect-seconds" || arg == "--stall-seconds") {
       auto number = ParseNumber<long>(value());
-      if (!number || *number <= 0) return fail(std::string(arg) + " needs a positive number");
+      if (!number || *number <= 0 || *number > kLongestLimitSeconds) {
+        return fail(std::string(arg) + " needs a number from 1 to 86400");
+      }
       (arg == "--connect-seconds" ? args.options.limits.connect_seconds
                                   : args.options.limits.stall_seconds) = *number;
     } else if (arg == "--ca-file") {
@@ -120,18 +142,54 @@ std::optional<Arguments> Parse(int argc, char** argv) {
   return args;
 }
 
-// Prints each event on its own line at once, and remembers how the run ended.
+// Server-controlled text on one line, with every control character, DEL and the backslash
+// written as \xHH, so nothing it holds can move the cursor or forge another line.
+std::string Escaped(const std::string& text) {
+  std::string out;
+  for (unsigned char c : text) {
+    if (c < 0x20 || c == 0x7f || c == '\\') {
+      char code[8];
+      std::snprintf(code, sizeof code, "\\x%02x", c);
+      out += code;
+    } else {
+      out += static_cast<char>(c);
+    }
+  }
+  return out;
+}
+
+// Yields do nothing but play the user who clicks "Stop Download" after a while.
+class CancellingUi : public rariduze::HeadlessUiServices {
+ public:
+  explicit CancellingUi(std::optional<std::chrono::milliseconds> cancel_after)
+      : cancel_at_(cancel_after ? std::optional(std::chrono::steady_clock::now() + *cancel_after)
+                                : std::nullopt) {}
+  void SetFile(InternetFile* file) { file_ = file; }
+
+  void Yield() override {
+    if (file_ != nullptr && cancel_at_ && std::chrono::steady_clock::now() >= *cancel_at_) {
+      file_->CancelDownload();
+    }
+  }
+
+ private:
+  std::optional<std::chrono::steady_clock::time_point> cancel_at_;
+  InternetFile* file_ = nullptr;
+};
+
+// Prints each event on its own line at once (the progress only when not quiet), and remembers
+// how the run ended.
 class PrintingEvents : public rariduze::InternetFileEvents {
  public:
-  PrintingEvents(InternetFile& file, std::optional<std::int32_t> cancel_at)
-      : file_(file), cancel_at_(cancel_at) {}
+  PrintingEvents(InternetFile& file, std::optional<std::int32_t> cancel_at, bool quiet)
+      : file_(file), cancel_at_(cancel_at), quiet_(quiet) {}
 
   void DownloadComplete() override {
     Print("complete");
     exit_status_ = kExitDone;
   }
   void DownloadProgress(std::int32_t lBytesRead) override {
-    Print("progress " + std::to_string(lBytesRead));
+    if (!quiet_) Print("progress " + std::to_string(lBytesRead));
     if (cancel_at_ && lBytesRead >= *cancel_at_) {
       cancel_at_.reset();
       file_.CancelDownload();
@@ -156,15 +214,17 @@ class PrintingEvents : public rariduze::InternetFileEvents {
 
   InternetFile& file_;
   std::optional<std::int32_t> cancel_at_;
+  bool quiet_;
   std::optional<int> exit_status_;
 };
 
 int Run(const Arguments& args) {
   std::unique_ptr<rariduze::InternetApi> internet = rariduze::CreateInternetApi(args.options);
-  rariduze::HeadlessUiServices ui;
+  CancellingUi ui(args.cancel_after);
   rariduze::NullControlHost host;
   InternetFile file(*internet, ui, rariduze::FileSystem::Default(), host);
-  PrintingEvents events(file, args.cancel_at);
+  ui.SetFile(&file);
+  PrintingEvents events(file, args.cancel_at, args.quiet);
   file.SetEvents(&events);
 
   file.SetUrl(args.url);
@@ -179,7 +239,7 @@ int Run(const Arguments& args) {
 
   file.RequestInformation();
   std::printf("info exists=%d size=%d modified=%s\n", file.FileExists() ? 1 : 0,
-              static_cast<int>(file.FileSize()), file.LastModified().c_str());
+              static_cast<int>(file.FileSize()), Escaped(file.LastModified()).c_str());
   std::fflush(stdout);
   if (args.info_only) return kExitDone;
 
