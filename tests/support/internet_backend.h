@@ -7,8 +7,6 @@ namespace rariduze::testing {
 // Where the internet operations of this build behave differently and a test must know it.
 // Each backend answers for itself, in a file of its own that CMake picks.
 struct InternetBackendTraits {
-  // The wait hook is called during the waits (the libcurl backend does not call it yet).
-  bool calls_wait_hook = false;
   // The header block holds the header lines as the server sent them (libcurl), rather than
   // each rebuilt as "Name: value" without the blanks around the value (the platform's API
   // under Wine).

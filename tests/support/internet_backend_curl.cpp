@@ -4,7 +4,6 @@ namespace rariduze::testing {
 
 const InternetBackendTraits& InternetBackend() {
   static const InternetBackendTraits traits{
-      .calls_wait_hook = false,
       .header_lines_as_sent = true,
       .refuses_answers_without_status_line = true,
       .matches_certificate_ip_addresses = true,

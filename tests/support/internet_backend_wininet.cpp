@@ -55,7 +55,6 @@ class AddedAuthorities {
 
 const InternetBackendTraits& InternetBackend() {
   static const InternetBackendTraits traits{
-      .calls_wait_hook = true,
       .header_lines_as_sent = false,
       .refuses_answers_without_status_line = false,
       .matches_certificate_ip_addresses = false,

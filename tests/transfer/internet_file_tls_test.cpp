@@ -116,9 +116,9 @@ TEST_F(InternetFileTlsTest, ATrustedCertificateServesTheFileByNameAndByAddress) 
 // The platform's internet API speaks HTTP/1.1; a server that offers HTTP/2 over TLS gets
 // HTTP/1.1 all the same.
 TEST_F(InternetFileTlsTest, AServerThatOffersHttp2IsAskedInHttp11) {
-  Serve(authority_.Issue("server", {"IP:127.0.0.1"}), "http2");
+  Serve(trusted_.Issue("server", {"IP:127.0.0.1", "DNS:localhost"}), "http2");
   const std::string local = dir_.File("got.zip");
-  Outcome outcome = Fetch(nginx_->Url("/setupZT.zip"), authority_.certificate(), local);
+  Outcome outcome = Fetch(UrlByName(), TrustedCaFile(), local);
   ASSERT_FALSE(outcome.events.empty());
   EXPECT_EQ(outcome.events.back(), "complete");
   EXPECT_TRUE(ReadFile(local) == body_);
@@ -128,11 +128,10 @@ TEST_F(InternetFileTlsTest, AServerThatOffersHttp2IsAskedInHttp11) {
 }
 
 TEST_F(InternetFileTlsTest, HttpsGoesThroughANamedProxyAsATunnel) {
-  Serve(authority_.Issue("server", {"IP:127.0.0.1"}));
+  Serve(trusted_.Issue("server", {"IP:127.0.0.1", "DNS:localhost"}));
   TinyproxyServer proxy;
   const std::string local = dir_.File("got.zip");
-  Outcome outcome =
-      Fetch(nginx_->Url("/setupZT.zip"), authority_.certificate(), local, proxy.Address());
+  Outcome outcome = Fetch(UrlByName(), TrustedCaFile(), local, proxy.Address());
   EXPECT_TRUE(outcome.exists);
   EXPECT_EQ(outcome.size, 10000);
   ASSERT_FALSE(outcome.events.empty());
