@@ -250,7 +250,8 @@ struct Answer {
 };
 
 // Reads the head of the answer the request got; false when it is no usable final answer.
-bool ReadAnswer(HINTERNET request, Answer* answer, std::wstring* location) {
+// body_follows: false for an answer to HEAD, which has no body for a length to describe.
+bool ReadAnswer(HINTERNET request, bool body_follows, Answer* answer, std::wstring* location) {
   DWORD status = 0;
   DWORD size = sizeof status;
   if (!::HttpQueryInfoW(request, HTTP_QUERY_STATUS_CODE | HTTP_QUERY_FLAG_NUMBER, &status, &size,
@@ -282,15 +283,19 @@ bool ReadAnswer(HINTERNET request, Answer* answer, std::wstring* location) {
   }
 
   if (std::optional<std::wstring> length = text(HTTP_QUERY_CONTENT_LENGTH)) {
-    // A length that does not even begin with a digit makes the answer unreadable.
+    // A length that does not even begin with a digit makes a body unreadable; without a body
+    // it harms nothing, and the headers were read all the same.
     std::wstring_view digits = TrimBlanks(std::wstring_view(*length));
-    if (digits.empty() || digits.front() < L'0' || digits.front() > L'9') return false;
-    std::uint64_t value = 0;
-    for (wchar_t c : digits) {
-      if (c < L'0' || c > L'9') break;
-      value = value > (UINT64_MAX - 9) / 10 ? UINT64_MAX : value * 10 + (c - L'0');
+    if (!digits.empty() && digits.front() >= L'0' && digits.front() <= L'9') {
+      std::uint64_t value = 0;
+      for (wchar_t c : digits) {
+        if (c < L'0' || c > L'9') break;
+        value = value > (UINT64_MAX - 9) / 10 ? UINT64_MAX : value * 10 + (c - L'0');
+      }
+      answer->length = value;
+    } else if (body_follows) {
+      return false;
     }
-    answer->length = value;
   }
   if (std::optional<std::wstring> coding = text(HTTP_QUERY_TRANSFER_ENCODING)) {
     // A chunked body says its own end; the API has dropped any length given beside it.
@@ -477,7 +482,8 @@ class Exchange {
       const bool sent = ::HttpSendRequestW(request.get(), headers.c_str(),
                                            static_cast<DWORD>(headers.size()), nullptr, 0);
       if (Abandoned()) return;
-      if (!sent || !ReadAnswer(request.get(), &answer, &location)) return Fail();
+      const bool head = _wcsicmp(plan_.verb.c_str(), L"HEAD") == 0;
+      if (!sent || !ReadAnswer(request.get(), !head, &answer, &location)) return Fail();
 
       if (IsRedirect(answer.status) && !location.empty()) {
         if (redirects == kMaxRedirects) return Fail();
