@@ -399,6 +399,9 @@ TEST_F(MainWindowTest, VersionMenuReachesTheDriver) {
 int main(int argc, char** argv) {
   qputenv("QT_QPA_PLATFORM", "offscreen");
   QApplication app(argc, argv);
+  // Qt paints with helper threads, which a forked child lacks (its first paint would wait for
+  // them for ever): the scenarios that end the program run in the test program started afresh.
+  GTEST_FLAG_SET(death_test_style, "threadsafe");
   ::testing::InitGoogleMock(&argc, argv);
   return RUN_ALL_TESTS();
 }
