@@ -2,7 +2,6 @@
 // the unload that ends every run.
 #include "app/update_driver.h"
 
-#include <cctype>
 #include <cstdint>
 #include <utility>
 
@@ -24,11 +23,9 @@ constexpr const char* kDownloadedVersionFile = "ZTVersion";
 constexpr const char* kSetupArchiveFile = "setupZT.zip";
 constexpr const char* kInstallerFile = "setupZT.exe";
 
-bool HasDigit(const std::string& text) {
-  for (unsigned char c : text) {
-    if (std::isdigit(c)) return true;
-  }
-  return false;
+// A reason as the end of a sentence.
+std::string EndedWithFullStop(const std::string& reason) {
+  return !reason.empty() && reason.back() == '.' ? reason : reason + ".";
 }
 
 }  // namespace
@@ -48,6 +45,9 @@ UpdateDriver::UpdateDriver(UpdaterView& view, UiServices& ui, InternetApi& inter
       files_(files),
       setup_(std::move(setup)),
       IntF_(internet, ui, files, control_host_) {
+  // The driver is made as the program starts, before the installer can be run: what a parent
+  // left behind must not hide how the installer ends.
+  ResetChildEndHandling();
   // The window saves nothing for its transfer control: every property takes its default.
   IntF_.ReadProperties(PropertyStore());
   IntF_.SetEvents(this);
@@ -94,17 +94,13 @@ void UpdateDriver::Form_Load() {
   if (files_.Exists(path)) {
     if (files_.Length(path).value_or(0) != 0) {
       step([&] { settings = ReadSettings(files_, path); });
-      const std::string& entry = settings.proxy;
       if (settings.HasProxy()) {
-        std::size_t colon = entry.find(':');
+        const ProxyEntry proxy = SplitProxyEntry(settings.proxy);
         step([&] {
-          if (colon == std::string::npos) throw RuntimeFailure(kFailureSubscriptOutOfRange);
-          std::size_t second = entry.find(':', colon + 1);
-          std::string port = entry.substr(
-              colon + 1, second == std::string::npos ? std::string::npos : second - colon - 1);
-          IntF_.SetProxyPort(ToInt16(port));
+          if (!proxy.port) throw RuntimeFailure(kFailureSubscriptOutOfRange);
+          IntF_.SetProxyPort(ToInt16(*proxy.port));
         });
-        step([&] { IntF_.SetProxyServer(entry.substr(0, colon)); });
+        step([&] { IntF_.SetProxyServer(proxy.address); });
       }
     }
   } else {
@@ -168,6 +164,8 @@ bool UpdateDriver::StartDownloadInto(const std::string& file_name, int stage) {
     ReturnToIdle();
     return false;
   }
+  // Every download starts from an empty bar, whatever the one before left on it.
+  view_.ProgressBar1().SetValue(0);
   SetBarRange(IntF_.FileSize());
   IntF_.SetLocalFile(*temp + file_name);
   DownloadStage = stage;
@@ -228,7 +226,7 @@ void UpdateDriver::VersionFileArrived() {
   const std::string downloaded = ModuloUp::ReadDownloadedVersion(*temp, files_);
   const std::string installed = ModuloUp::ReadInstalledVersion(setup_.app_dir, files_);
   // An error page or a truncated file is no version: saying "nothing newer" would be wrong.
-  if (!HasDigit(downloaded)) {
+  if (!ModuloUp::IsVersionText(downloaded)) {
     ui_.MessageBox("The version information on the update server could not be read.",
                    kStyleOkInformation);
     return;
@@ -261,6 +259,13 @@ void UpdateDriver::SetupArchiveArrived() {
     Uzip.SetZipFile(*temp + kSetupArchiveFile);
     Uzip.SetUnzipFolder(*temp);
     Uzip.SetOverwriteExisting(true);
+    // Listed first, so that the unload knows what the extraction puts in the temporary folder
+    // besides the installer, and takes exactly that away again.
+    Uzip.Directory();
+    for (std::int32_t i = 1; i <= Uzip.FileCount(); ++i) {
+      extracted_.Expect(files_, *temp, Uzip.FileDirectory(i), Uzip.Filename(i),
+                        Uzip.UseFolderNames(), Uzip.SpaceToUnderScore());
+    }
     extracted = Uzip.Unzip();
   } catch (const RuntimeFailure&) {
     extracted = false;
@@ -275,7 +280,12 @@ void UpdateDriver::SetupArchiveArrived() {
   }
   const ProcessOutcome outcome = ModuloUp::RunAndWait(installer);
   if (!outcome.started) {
-    ReportInstallFailure("the installer could not be started.");
+    ReportInstallFailure("the installer could not be started: " + EndedWithFullStop(outcome.error));
+    return;
+  }
+  if (!outcome.error.empty()) {
+    ReportInstallFailure("the end of the installer could not be awaited: " +
+                         EndedWithFullStop(outcome.error));
     return;
   }
   if (!outcome.Succeeded()) {
@@ -309,6 +319,7 @@ void UpdateDriver::Form_Unload() {
       if (files_.Exists(*temp + name)) files_.Remove(*temp + name);
     }
   }
+  extracted_.RemoveAll(files_);
   IntF_.CancelDownload();
   ModuloUp::RestartServedApplication(setup_.app_dir);
   view_.ProcessEnding();

@@ -5,6 +5,7 @@
 #include <optional>
 #include <string>
 
+#include "app/extracted_files.h"
 #include "app/updater_view.h"
 #include "platform/control_host.h"
 #include "platform/file_system.h"
@@ -62,7 +63,8 @@ class UpdateDriver : private InternetFileEvents, private ProxySettingsTarget {
   void mnuversion_Click();
 
   // Every way out (Exit, the close box, the end of the sequence, the desktop session ending):
-  // deletes the temporary files, cancels any download, starts the served application unless
+  // deletes the temporary files (and whatever the extraction of the setup archive wrote there),
+  // cancels any download, starts the served application unless
   // a window of it is open, tells the view, and ends the process.
   [[noreturn]] void Form_Unload();
 
@@ -102,6 +104,8 @@ class UpdateDriver : private InternetFileEvents, private ProxySettingsTarget {
   std::int32_t DownloadStage = 0;
   // The remote file's size was not reported, so the bar's range follows the bytes received.
   bool size_unknown_ = false;
+  // What the setup archive's extraction put in the temporary folder, deleted at the unload.
+  ExtractedFiles extracted_;
   std::string check_caption_;
   bool check_enabled_ = true;
   bool stop_enabled_ = false;
