@@ -39,10 +39,10 @@ inline constexpr const char* kCheckCaption = "Check for New version";
 inline constexpr const char* kBusyCaption = "Wait a moment...";
 
 // The whole update, whatever draws the window: startup, the version check, the setup
-// download, the installation and the unload that ends every run. With the publisher's key,
-// each of the two update files is installed only after its signature, fetched after it, holds. It
-// owns the transfer control IntF, talks to the window through an UpdaterView and to the user
-// through UiServices. The window forwards its clicks, its menu and its close box here.
+// download, the installation and the unload that ends every run. It owns the transfer control
+// IntF, talks to the window through an UpdaterView and to the user through UiServices. The
+// window forwards its clicks, its menu and its close box here. With the publisher's key, an
+// update file counts only once its signature, fetched after it, holds (signed_update.h).
 class UpdateDriver : private InternetFileEvents, private ProxySettingsTarget {
  public:
   // Shows the idle state on view at once: "Check for New version" enabled, "Stop Download"

@@ -254,6 +254,8 @@ TEST_F(SignedUpdateTest, AnOversizedSignatureIsNotEvenDownloaded) {
   driver->cmdVerifica_Click();
   ASSERT_EQ(ui.boxes.size(), 1u);
   EXPECT_EQ(ui.boxes[0].text, kNotVerified);
+  EXPECT_TRUE(view.IsIdle());
+  EXPECT_THAT(fixture.ProgramsRun(), IsEmpty());
   EXPECT_TRUE(LogHas("HEAD /versionZT.dat.minisig"));
   EXPECT_FALSE(LogHas("GET /versionZT.dat.minisig"));
 }
@@ -279,6 +281,7 @@ TEST_F(SignedUpdateTest, ASignatureThatKeepsComingIsStoppedAndRefused) {
   ASSERT_EQ(ui.boxes.size(), 1u);
   EXPECT_EQ(ui.boxes[0].text, kNotVerified);
   EXPECT_TRUE(view.IsIdle());
+  EXPECT_THAT(fixture.ProgramsRun(), IsEmpty());
   // The download holds what a signature may hold and at most one read more (the temporary
   // file stays until the unload).
   const std::uintmax_t received =
@@ -297,6 +300,7 @@ TEST_F(SignedUpdateTest, AKeyThatCannotBeReadVerifiesNothing) {
   ASSERT_EQ(ui.boxes.size(), 1u);
   EXPECT_EQ(ui.boxes[0].text, kNotVerified);
   EXPECT_TRUE(view.IsIdle());
+  EXPECT_THAT(fixture.ProgramsRun(), IsEmpty());
 }
 
 // --- a setup archive the key did not sign for this version ----------------------------------
