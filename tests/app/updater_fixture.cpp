@@ -258,6 +258,8 @@ UpdaterSetup UpdaterFixture::Setup(const std::string& version_url, const std::st
   setup.setup_url = setup_url;
   setup.app_dir = AppDir();
   setup.dial_up_active = [] { return false; };  // no dial-up connection at all
+  // Whatever key this build carries, a test signs with keys of its own or not at all.
+  setup.publisher_key = "";
   return setup;
 }
 

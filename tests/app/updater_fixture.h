@@ -111,6 +111,8 @@ class UpdaterFixture {
   void PublishSetupWithEntries(const std::map<std::string, std::string>& entries,
                                int exit_status = 0);
   void PublishFile(const std::string& name, const std::string& bytes);
+  // The path of a file in the served update directory.
+  std::string PublishedPath(const std::string& name) const { return www_.File(name); }
   void InstallVersion(const std::string& version);
   void WriteSettings(const std::string& bytes);
   // Starts nginx over the update directory (server_config goes into its server block).
