@@ -20,6 +20,7 @@
 #include <unordered_map>
 #include <vector>
 
+#include "platform/http_range.h"
 #include "platform/http_status.h"
 #include "platform/internet.h"
 #include "platform/system_proxy.h"
@@ -673,7 +674,7 @@ class CurlInternetApi : public InternetApi {
     if (target < 0 || target > INT32_MAX) return kInvalidSetFilePointer;
     if (target == file->position) return static_cast<std::int32_t>(target);
     // A validator is sent as a header line: one that could end the line is no validator.
-    if (validator != nullptr && (validator->empty() || !IsHeaderText(*validator))) {
+    if (validator != nullptr && (validator->empty() || !IsHeaderValue(*validator))) {
       return kInvalidSetFilePointer;
     }
 
@@ -689,7 +690,7 @@ class CurlInternetApi : public InternetApi {
     if (transfer == nullptr) {
       // no answer
     } else if (transfer->status() == 206) {
-      if (RangeFits(transfer->content_range(), target)) placed_at = target;
+      if (RangeRunsToTheEnd(transfer->content_range(), target)) placed_at = target;
     } else if (transfer->status() == 200 && validator != nullptr) {
       // The file changed since the validator was seen: this is the new one, from its start.
       placed_at = 0;
@@ -705,40 +706,6 @@ class CurlInternetApi : public InternetApi {
     }
     file->position = placed_at;
     return static_cast<std::int32_t>(placed_at);
-  }
-
-  static bool IsHeaderText(const std::string& text) {
-    return std::none_of(text.begin(), text.end(), [](char c) {
-      const auto u = static_cast<unsigned char>(c);
-      return (u < 0x20 && c != '\t') || u == 0x7f;
-    });
-  }
-
-  // "bytes 100-4999/5000" fits 100: it starts there and runs to the file's end (or the end is
-  // not told: "bytes 100-4999/*"). A range that stops short would end the body early.
-  static bool RangeFits(const std::string& content_range, std::int64_t from) {
-    std::string_view text = content_range;
-    if (!StartsWithNoCase(text, "bytes")) return false;
-    text = TrimBlanks(text.substr(5));
-    auto number = [&text](std::int64_t* value) {
-      std::size_t digits = 0;
-      *value = 0;
-      while (digits < text.size() && digits < 18 && text[digits] >= '0' && text[digits] <= '9') {
-        *value = *value * 10 + (text[digits] - '0');
-        ++digits;
-      }
-      text.remove_prefix(digits);
-      return digits > 0;
-    };
-    std::int64_t first = 0;
-    std::int64_t last = 0;
-    if (!number(&first) || first != from || !text.starts_with("-")) return false;
-    text.remove_prefix(1);
-    if (!number(&last) || last < first || !text.starts_with("/")) return false;
-    text.remove_prefix(1);
-    if (text == "*") return true;
-    std::int64_t length = 0;
-    return number(&length) && text.empty() && last == length - 1;
   }
 
   static bool CopyText(const std::string& text, char* buffer, std::uint32_t* length) {
