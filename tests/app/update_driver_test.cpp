@@ -4,9 +4,6 @@
 // (death tests); their boxes are logged to a file the parent reads.
 #include "app/update_driver.h"
 
-#include <signal.h>
-#include <sys/stat.h>
-
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
@@ -20,6 +17,7 @@
 #include <gtest/gtest.h>
 
 #include "platform/file_system.h"
+#include "tests/app/update_driver_fixture.h"
 #include "tests/app/updater_fixture.h"
 #include "tests/support/child_process.h"
 #include "tests/support/loopback_responder.h"
@@ -30,35 +28,6 @@ namespace {
 using ::testing::ElementsAre;
 using ::testing::Field;
 using ::testing::IsEmpty;
-
-class UpdateDriverTest : public ::testing::Test {
- protected:
-  UpdaterFixture fixture;
-  ScriptedUi ui{fixture.BoxLog()};
-  RecordingView view{ui, fixture.EndingLog()};
-
-  std::unique_ptr<UpdateDriver> MakeDriver(UpdaterSetup setup) {
-    return std::make_unique<UpdateDriver>(view, ui, fixture.internet(), FileSystem::Default(),
-                                          std::move(setup));
-  }
-  // A driver on the served directory that has been through its load step.
-  std::unique_ptr<UpdateDriver> LoadedDriver() {
-    auto driver = MakeDriver(fixture.Setup());
-    driver->Form_Load();
-    return driver;
-  }
-  // Runs a scenario in a child process with a fresh driver that has loaded; the scenario
-  // must end the program by itself, as every way out of the updater does.
-  void ExpectProgramEndsAfter(const std::function<void(UpdateDriver&)>& scenario) {
-    fixture.ExpectProcessEnds([&] {
-      auto driver = LoadedDriver();
-      scenario(*driver);
-    });
-  }
-  bool LogHas(const std::string& request) {
-    return fixture.server().AccessLog().find(request) != std::string::npos;
-  }
-};
 
 // --- the road of an update -----------------------------------------------------------------
 
@@ -373,26 +342,6 @@ TEST_F(UpdateDriverTest, AnInstallerThatCannotBeStartedIsReportedWithTheReason) 
   EXPECT_TRUE(fixture.ProgramsRun().empty());
 }
 
-// A parent that ignores SIGCHLD hands that on to the updater; the installer's exit status is
-// then lost, unless the updater undoes it when it starts.
-TEST_F(UpdateDriverTest, AnIgnoredChildSignalFromTheParentDoesNotHideTheInstallersStatus) {
-  fixture.PublishVersion("1.0.23");
-  fixture.PublishSetup(4);
-  fixture.Serve();
-  ui.yes_no_answer = kAnswerYes;
-  struct sigaction ignore {};
-  ignore.sa_handler = SIG_IGN;
-  struct sigaction saved {};
-  ::sigaction(SIGCHLD, &ignore, &saved);
-  auto driver = LoadedDriver();
-  driver->cmdVerifica_Click();
-  ::sigaction(SIGCHLD, &saved, nullptr);
-
-  ASSERT_EQ(ui.boxes.size(), 2u);
-  EXPECT_EQ(ui.boxes[1].text,
-            "The update could not be installed: the installer ended with exit status 4.");
-}
-
 TEST_F(UpdateDriverTest, FailedInstallerRanOnceAndTheServedApplicationWasNotStarted) {
   fixture.PublishVersion("1.0.23");
   fixture.PublishSetup(4);
@@ -423,24 +372,6 @@ INSTANTIATE_TEST_SUITE_P(ServedText, UnreadableVersionTest,
                          ::testing::Values("<html>error</html>",
                                            "<!DOCTYPE HTML PUBLIC \"-//IETF//DTD HTML 2.0//EN\">",
                                            "Error 503", "1.0.23-beta", "v1.0.23"));
-
-TEST_F(UpdateDriverTest, UnsafeTemporaryFolderIsReportedAndNothingIsDownloaded) {
-  fixture.PublishVersion("1.0.23");
-  fixture.Serve();
-  const std::string temp = fixture.TempFolder();
-  ASSERT_FALSE(temp.empty());
-  ASSERT_EQ(::chmod(temp.c_str(), 0777), 0);  // open to everyone: refused
-  auto driver = LoadedDriver();
-  driver->cmdVerifica_Click();
-  ASSERT_EQ(ui.boxes.size(), 1u);
-  EXPECT_EQ(ui.boxes[0].style, kStyleOkStop);
-  EXPECT_NE(ui.boxes[0].text.find("The private temporary folder could not be prepared: "),
-            std::string::npos)
-      << ui.boxes[0].text;
-  EXPECT_TRUE(view.IsIdle());
-  EXPECT_EQ(fixture.server().AccessLogSynced(), "");
-  ::chmod(temp.c_str(), 0700);
-}
 
 TEST_F(UpdateDriverTest, DownloadThatCannotBeSavedIsReportedAndTheWindowReturnsToIdle) {
   fixture.PublishVersion("1.0.23");

@@ -15,6 +15,7 @@
 #include "app/paths.h"
 #include "platform/property_store.h"
 #include "tests/support/child_process.h"
+#include "tests/support/host.h"
 #include "unzip/unzip_binding.h"
 
 namespace rariduze::testing {
@@ -31,13 +32,6 @@ std::optional<std::string> Environment(const char* name) {
   const char* value = std::getenv(name);
   if (value == nullptr) return std::nullopt;
   return std::string(value);
-}
-
-void SetEnvironment(const std::string& name, const std::optional<std::string>& value) {
-  if (value)
-    ::setenv(name.c_str(), value->c_str(), 1);
-  else
-    ::unsetenv(name.c_str());
 }
 
 std::string Escape(const std::string& text) {
@@ -158,9 +152,10 @@ UpdaterFixture::UpdaterFixture() {
 
   auto set = [this](const char* name, std::optional<std::string> value) {
     saved_environment_.emplace_back(name, Environment(name));
-    SetEnvironment(name, value);
+    SetEnv(name, value);
   };
-  set("TMPDIR", temp_base_dir_);
+  // The temporary folder's base, by the name each system looks at.
+  for (const char* name : {"TMPDIR", "TEMP", "TMP"}) set(name, temp_base_dir_);
   // Window titles are not looked at here: the served application always counts as absent.
   set("DISPLAY", std::nullopt);
   set("RARIDUZE_STAND_IN_MARK", MarkFile());
@@ -178,7 +173,7 @@ UpdaterFixture::UpdaterFixture() {
 
 UpdaterFixture::~UpdaterFixture() {
   for (auto it = saved_environment_.rbegin(); it != saved_environment_.rend(); ++it) {
-    SetEnvironment(it->first, it->second);
+    SetEnv(it->first, it->second);
   }
 }
 
@@ -188,7 +183,7 @@ void UpdaterFixture::PublishVersion(const std::string& version) {
 
 void UpdaterFixture::PublishSetup(int exit_status, const std::string& extra_content) {
   // The installer inherits the updater's environment, and this process is the updater.
-  ::setenv("RARIDUZE_STAND_IN_EXIT", std::to_string(exit_status).c_str(), 1);
+  SetEnv("RARIDUZE_STAND_IN_EXIT", std::to_string(exit_status));
   CopyStandIn(installer_.File("setupZT.exe"));
   std::vector<std::string> files = {installer_.File("setupZT.exe")};
   if (!extra_content.empty()) {
@@ -223,7 +218,7 @@ void UpdaterFixture::PublishSetupNotExecutable() {
 
 void UpdaterFixture::PublishSetupWithEntries(const std::map<std::string, std::string>& entries,
                                              int exit_status) {
-  ::setenv("RARIDUZE_STAND_IN_EXIT", std::to_string(exit_status).c_str(), 1);
+  SetEnv("RARIDUZE_STAND_IN_EXIT", std::to_string(exit_status));
   const std::string tree = installer_.File("tree");
   std::filesystem::create_directories(tree);
   CopyStandIn(tree + "/setupZT.exe");
@@ -274,13 +269,13 @@ UpdaterSetup UpdaterFixture::Setup(const std::string& version_url, const std::st
 }
 
 void UpdaterFixture::ExpectProcessEnds(const std::function<void()>& scenario) {
-  SetEnvironment(kSharedAppDir, app_dir_);
-  SetEnvironment(kSharedTempBase, temp_base_dir_);
+  SetEnv(kSharedAppDir, app_dir_);
+  SetEnv(kSharedTempBase, temp_base_dir_);
   // A child started afresh makes its own server and folders, and never removes them: they go
   // below a folder of this parent's, which does.
   if (!child_work_) child_work_.emplace("child-work");
   const std::optional<std::string> work_root = Environment("RARIDUZE_TEST_WORK_DIR");
-  SetEnvironment("RARIDUZE_TEST_WORK_DIR", child_work_->path());
+  SetEnv("RARIDUZE_TEST_WORK_DIR", child_work_->path());
   EXPECT_EXIT(
       {
         process_may_end = true;
@@ -288,9 +283,9 @@ void UpdaterFixture::ExpectProcessEnds(const std::function<void()>& scenario) {
         std::exit(3);  // the scenario came back: the process did not end
       },
       ::testing::ExitedWithCode(0), "");
-  SetEnvironment("RARIDUZE_TEST_WORK_DIR", work_root);
-  SetEnvironment(kSharedAppDir, std::nullopt);
-  SetEnvironment(kSharedTempBase, std::nullopt);
+  SetEnv("RARIDUZE_TEST_WORK_DIR", work_root);
+  SetEnv(kSharedAppDir, std::nullopt);
+  SetEnv(kSharedTempBase, std::nullopt);
 }
 
 std::string UpdaterFixture::TempFolder() const {
