@@ -10,6 +10,7 @@ enum FailureNumber : int {
   kFailureOverflow = 6,
   kFailureSubscriptOutOfRange = 9,
   kFailureTypeMismatch = 13,
+  kFailureBadFileName = 52,
   kFailureFileNotFound = 53,
   kFailureInputPastEndOfFile = 62,
   kFailurePathNotFound = 76,

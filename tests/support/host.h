@@ -67,7 +67,6 @@ std::string WithUnixLineEnds(const std::string& text);
 // The file name this platform gives the program called name ("name" or "name.exe").
 std::string ProgramFileName(const std::string& name);
 
-
 // The descriptors this process holds, where the platform can count them (Linux: /proc/self/fd).
 // Nothing under Wine: what the kernel shows there is Wine's own cache of descriptors, which
 // comes and goes on its own.
