@@ -36,6 +36,4 @@ bool RestartServedApplication(const std::string& app_dir) {
   return StartDetachedProgram(app_dir + kServedAppFile);
 }
 
-bool RestartServedApplication() { return RestartServedApplication(AppDir()); }
-
 }  // namespace rariduze::ModuloUp

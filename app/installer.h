@@ -29,6 +29,5 @@ bool CheckWindowTitle(const std::string& title);
 // served application, starts app_dir + "Zentri Pc.exe" as a program of its own that outlives
 // the updater. Failures are ignored; true when the program was started.
 bool RestartServedApplication(const std::string& app_dir);
-bool RestartServedApplication();  // in AppDir()
 
 }  // namespace rariduze::ModuloUp

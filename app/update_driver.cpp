@@ -2,7 +2,6 @@
 // the unload that ends every run.
 #include "app/update_driver.h"
 
-#include <cctype>
 #include <cstdint>
 #include <utility>
 
@@ -24,11 +23,19 @@ constexpr const char* kDownloadedVersionFile = "ZTVersion";
 constexpr const char* kSetupArchiveFile = "setupZT.zip";
 constexpr const char* kInstallerFile = "setupZT.exe";
 
-bool HasDigit(const std::string& text) {
-  for (unsigned char c : text) {
-    if (std::isdigit(c)) return true;
-  }
-  return false;
+// What DownloadStage says is downloading. The two signatures are fetched only with a key.
+constexpr std::int32_t kStageVersionFile = 0;
+constexpr std::int32_t kStageSetupArchive = 1;
+constexpr std::int32_t kStageVersionSignature = 2;
+constexpr std::int32_t kStageSetupSignature = 3;
+
+bool IsSignatureStage(std::int32_t stage) {
+  return stage == kStageVersionSignature || stage == kStageSetupSignature;
+}
+
+// A reason as the end of a sentence.
+std::string EndedWithFullStop(const std::string& reason) {
+  return !reason.empty() && reason.back() == '.' ? reason : reason + ".";
 }
 
 }  // namespace
@@ -47,7 +54,11 @@ UpdateDriver::UpdateDriver(UpdaterView& view, UiServices& ui, InternetApi& inter
       ui_(ui),
       files_(files),
       setup_(std::move(setup)),
-      IntF_(internet, ui, files, control_host_) {
+      IntF_(internet, ui, files, control_host_),
+      signed_update_(setup_.publisher_key) {
+  // The driver is made as the program starts, before the installer can be run: what a parent
+  // left behind must not hide how the installer ends.
+  ResetChildEndHandling();
   // The window saves nothing for its transfer control: every property takes its default.
   IntF_.ReadProperties(PropertyStore());
   IntF_.SetEvents(this);
@@ -94,17 +105,13 @@ void UpdateDriver::Form_Load() {
   if (files_.Exists(path)) {
     if (files_.Length(path).value_or(0) != 0) {
       step([&] { settings = ReadSettings(files_, path); });
-      const std::string& entry = settings.proxy;
       if (settings.HasProxy()) {
-        std::size_t colon = entry.find(':');
+        const ProxyEntry proxy = SplitProxyEntry(settings.proxy);
         step([&] {
-          if (colon == std::string::npos) throw RuntimeFailure(kFailureSubscriptOutOfRange);
-          std::size_t second = entry.find(':', colon + 1);
-          std::string port = entry.substr(
-              colon + 1, second == std::string::npos ? std::string::npos : second - colon - 1);
-          IntF_.SetProxyPort(ToInt16(port));
+          if (!proxy.port) throw RuntimeFailure(kFailureSubscriptOutOfRange);
+          IntF_.SetProxyPort(ToInt16(*proxy.port));
         });
-        step([&] { IntF_.SetProxyServer(entry.substr(0, colon)); });
+        step([&] { IntF_.SetProxyServer(proxy.address); });
       }
     }
   } else {
@@ -122,7 +129,10 @@ void UpdateDriver::Form_Load() {
 }
 
 void UpdateDriver::PrepareRequest(int stage) {
-  IntF_.SetUrl(stage == 0 ? setup_.version_url : setup_.setup_url);
+  const std::string& file_url = stage == kStageVersionFile || stage == kStageVersionSignature
+                                    ? setup_.version_url
+                                    : setup_.setup_url;
+  IntF_.SetUrl(IsSignatureStage(stage) ? SignedUpdate::SignatureOf(file_url) : file_url);
   IntF_.SetPort(80);
   IntF_.SetSiteUser("");
   IntF_.SetSitePassword("");
@@ -145,21 +155,21 @@ void UpdateDriver::cmdVerifica_Click() {
   if (!check_enabled_ || check_caption_ == kBusyCaption) return;
   // Nothing can be downloaded without a safe place to put it.
   if (!TempDirOrReport()) return;
-  PrepareRequest(0);
+  PrepareRequest(kStageVersionFile);
   IntF_.RequestInformation();
   if (!UsaLan && !RegAttiva()) return;
   SetCheckCaption(kBusyCaption);
-  if (IntF_.FileExists()) StartDownloadInto(kDownloadedVersionFile, 0);
+  if (IntF_.FileExists()) StartDownloadInto(kDownloadedVersionFile, kStageVersionFile);
   // Otherwise the check stalls: the caption stays busy until the program ends.
 }
 
 void UpdateDriver::StartSetupDownload() {
-  PrepareRequest(1);
+  PrepareRequest(kStageSetupArchive);
   IntF_.RequestInformation();
   if (!IntF_.FileExists()) return;
   SetCheckEnabled(false);
   SetStopEnabled(true);
-  StartDownloadInto(kSetupArchiveFile, 1);
+  StartDownloadInto(kSetupArchiveFile, kStageSetupArchive);
 }
 
 bool UpdateDriver::StartDownloadInto(const std::string& file_name, int stage) {
@@ -168,6 +178,8 @@ bool UpdateDriver::StartDownloadInto(const std::string& file_name, int stage) {
     ReturnToIdle();
     return false;
   }
+  // Every download starts from an empty bar, whatever the one before left on it.
+  view_.ProgressBar1().SetValue(0);
   SetBarRange(IntF_.FileSize());
   IntF_.SetLocalFile(*temp + file_name);
   DownloadStage = stage;
@@ -190,6 +202,12 @@ void UpdateDriver::SetBarRange(std::int32_t file_size) {
 }
 
 void UpdateDriver::DownloadProgress(std::int32_t lBytesRead) {
+  // A signature is never read whole past the size of one, whatever the server announced.
+  if (IsSignatureStage(DownloadStage) && !signature_too_large_ &&
+      SignedUpdate::TooLargeForASignature(lBytesRead)) {
+    signature_too_large_ = true;
+    IntF_.CancelDownload();
+  }
   TeskShapeProgressBar& bar = view_.ProgressBar1();
   if (size_unknown_) return;
   // A server that sends more than it announced must not raise a box per chunk.
@@ -199,6 +217,7 @@ void UpdateDriver::DownloadProgress(std::int32_t lBytesRead) {
 
 void UpdateDriver::cmdStopDownload_Click() {
   if (!stop_enabled_) return;  // a disabled button takes no clicks
+  stop_clicked_ = true;
   IntF_.CancelDownload();
   view_.ProgressBar1().SetValue(0);
 }
@@ -214,11 +233,89 @@ void UpdateDriver::DownloadComplete() {
     }
     size_unknown_ = false;
   }
-  if (DownloadStage == 0) {
-    VersionFileArrived();
-  } else if (DownloadStage == 1) {
-    SetupArchiveArrived();
+  switch (DownloadStage) {
+    case kStageVersionFile:
+      if (signed_update_.Required()) {
+        VerifyVersionFile();
+      } else {
+        VersionFileArrived();
+      }
+      break;
+    case kStageSetupArchive:
+      if (signed_update_.Required()) {
+        VerifySetupArchive();
+      } else {
+        SetupArchiveArrived();
+      }
+      break;
+    case kStageVersionSignature:
+    case kStageSetupSignature:
+      // Looked at by FetchSignature once the run is over.
+      signature_fetch_ = signature_too_large_ ? SignatureFetch::kRefused : SignatureFetch::kArrived;
+      break;
+    default:
+      break;
   }
+}
+
+UpdateDriver::SignatureFetch UpdateDriver::FetchSignature(int stage) {
+  // "Stop Download" may be clicked while the server is asked or while the signature comes.
+  stop_clicked_ = false;
+  PrepareRequest(stage);
+  IntF_.RequestInformation();
+  if (stop_clicked_) return SignatureFetch::kStopped;
+  // Neither a missing signature nor one announced larger than any signature is fetched.
+  if (!IntF_.FileExists() || SignedUpdate::TooLargeForASignature(IntF_.FileSize())) {
+    return SignatureFetch::kRefused;
+  }
+  // A run that ends in an error or is cancelled raises nothing here: it stays refused.
+  signature_fetch_ = SignatureFetch::kRefused;
+  signature_too_large_ = false;
+  const std::string local_name = SignedUpdate::SignatureOf(
+      stage == kStageVersionSignature ? kDownloadedVersionFile : kSetupArchiveFile);
+  if (!StartDownloadInto(local_name, stage)) return SignatureFetch::kNotSaved;
+  if (stop_clicked_) return SignatureFetch::kStopped;
+  return signature_fetch_;
+}
+
+void UpdateDriver::VerifyVersionFile() {
+  const SignatureFetch fetch = FetchSignature(kStageVersionSignature);
+  if (fetch == SignatureFetch::kNotSaved) return;
+  std::optional<std::string> temp = TempDirOrReport();
+  if (!temp) {
+    ReturnToIdle();
+    return;
+  }
+  if (fetch == SignatureFetch::kArrived &&
+      signed_update_.VersionFileHolds(*temp + kDownloadedVersionFile)) {
+    VersionFileArrived();
+    return;
+  }
+  // Nothing is asked about a version the publisher did not sign.
+  ReturnToIdle();
+  ui_.MessageBox("The version information on the update server could not be verified.",
+                 kStyleOkStop);
+}
+
+void UpdateDriver::VerifySetupArchive() {
+  const SignatureFetch fetch = FetchSignature(kStageSetupSignature);
+  // "Stop Download" during the signature's download stops the update, as during the archive's.
+  if (fetch == SignatureFetch::kStopped) return;
+  std::optional<std::string> temp = TempDirOrReport();
+  if (!temp) {
+    ReturnToIdle();
+    return;
+  }
+  const std::string archive = *temp + kSetupArchiveFile;
+  if (fetch == SignatureFetch::kArrived &&
+      signed_update_.SetupArchiveHolds(archive, announced_version_)) {
+    SetupArchiveArrived();
+    return;
+  }
+  // Nothing of an archive the publisher did not sign for this version is extracted or kept.
+  files_.Remove(archive);
+  if (fetch == SignatureFetch::kNotSaved) return;
+  ReportInstallFailure("the setup archive's signature is not valid.");
 }
 
 void UpdateDriver::VersionFileArrived() {
@@ -228,11 +325,12 @@ void UpdateDriver::VersionFileArrived() {
   const std::string downloaded = ModuloUp::ReadDownloadedVersion(*temp, files_);
   const std::string installed = ModuloUp::ReadInstalledVersion(setup_.app_dir, files_);
   // An error page or a truncated file is no version: saying "nothing newer" would be wrong.
-  if (!HasDigit(downloaded)) {
+  if (!ModuloUp::IsVersionText(downloaded)) {
     ui_.MessageBox("The version information on the update server could not be read.",
                    kStyleOkInformation);
     return;
   }
+  announced_version_ = downloaded;
   if (ModuloUp::IsNewerVersion(installed, downloaded)) {
     const int answer =
         ui_.MessageBox(downloaded + " version of Zentri PC is available for the download" + "\r" +
@@ -261,6 +359,13 @@ void UpdateDriver::SetupArchiveArrived() {
     Uzip.SetZipFile(*temp + kSetupArchiveFile);
     Uzip.SetUnzipFolder(*temp);
     Uzip.SetOverwriteExisting(true);
+    // Listed first, so that the unload knows what the extraction puts in the temporary folder
+    // besides the installer, and takes exactly that away again.
+    Uzip.Directory();
+    for (std::int32_t i = 1; i <= Uzip.FileCount(); ++i) {
+      extracted_.Expect(files_, *temp, Uzip.FileDirectory(i), Uzip.Filename(i),
+                        Uzip.UseFolderNames(), Uzip.SpaceToUnderScore());
+    }
     extracted = Uzip.Unzip();
   } catch (const RuntimeFailure&) {
     extracted = false;
@@ -275,7 +380,12 @@ void UpdateDriver::SetupArchiveArrived() {
   }
   const ProcessOutcome outcome = ModuloUp::RunAndWait(installer);
   if (!outcome.started) {
-    ReportInstallFailure("the installer could not be started.");
+    ReportInstallFailure("the installer could not be started: " + EndedWithFullStop(outcome.error));
+    return;
+  }
+  if (!outcome.error.empty()) {
+    ReportInstallFailure("the end of the installer could not be awaited: " +
+                         EndedWithFullStop(outcome.error));
     return;
   }
   if (!outcome.Succeeded()) {
@@ -305,10 +415,14 @@ void UpdateDriver::Form_Unload() {
   // Every step ignores its own failure; there is no way back from here.
   std::string ignored;
   if (std::optional<std::string> temp = TempDir(&ignored)) {
-    for (const char* name : {kDownloadedVersionFile, kInstallerFile, kSetupArchiveFile}) {
+    for (const std::string& name :
+         {std::string(kDownloadedVersionFile), std::string(kInstallerFile),
+          std::string(kSetupArchiveFile), SignedUpdate::SignatureOf(kDownloadedVersionFile),
+          SignedUpdate::SignatureOf(kSetupArchiveFile)}) {
       if (files_.Exists(*temp + name)) files_.Remove(*temp + name);
     }
   }
+  extracted_.RemoveAll(files_);
   IntF_.CancelDownload();
   ModuloUp::RestartServedApplication(setup_.app_dir);
   view_.ProcessEnding();

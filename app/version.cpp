@@ -32,8 +32,6 @@ std::vector<std::string> SplitAtFullStops(const std::string& text) {
   return parts;
 }
 
-bool IsBlank(char c) { return c == ' ' || c == '\t'; }
-
 // The part written with at least four digits ("22" gives "0022"); a part that is not a plain
 // number (blanks, a sign and decimal digits) stays as it is.
 std::string FourDigitForm(const std::string& part) {
@@ -57,10 +55,11 @@ std::string FourDigitForm(const std::string& part) {
 }
 
 std::string Trim(const std::string& text) {
-  std::size_t begin = text.find_first_not_of(" \t");
-  if (begin == std::string::npos) return {};
-  std::size_t end = text.find_last_not_of(" \t");
-  return text.substr(begin, end - begin + 1);
+  std::size_t begin = 0;
+  std::size_t end = text.size();
+  while (begin < end && IsBlank(text[begin])) ++begin;
+  while (end > begin && IsBlank(text[end - 1])) --end;
+  return text.substr(begin, end - begin);
 }
 
 }  // namespace
@@ -71,6 +70,18 @@ std::string ReadInstalledVersion(const std::string& app_dir, FileSystem& files) 
 
 std::string ReadDownloadedVersion(const std::string& folder, FileSystem& files) {
   return Trim(FirstField(files, folder + "ZTVersion"));
+}
+
+bool IsVersionText(const std::string& text) {
+  bool digit = false;
+  for (char c : text) {
+    if (c >= '0' && c <= '9') {
+      digit = true;
+    } else if (c != '.' && !IsBlank(c)) {
+      return false;
+    }
+  }
+  return digit;
 }
 
 bool IsNewerVersion(const std::string& installed, const std::string& downloaded) {

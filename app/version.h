@@ -15,6 +15,10 @@ std::string ReadInstalledVersion(const std::string& app_dir = AppDir(),
 std::string ReadDownloadedVersion(const std::string& folder,
                                   FileSystem& files = FileSystem::Default());
 
+// True when text is shaped like a version: digits, full stops and blanks only, at least one
+// digit. An error page served in place of the version file ("Error 503") is not.
+bool IsVersionText(const std::string& text);
+
 // True when downloaded names a newer version than installed. Every part weighs as four
 // decimal digits; only as many parts as the installed version has are compared, and parts the
 // downloaded version lacks count as 0.

@@ -37,8 +37,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     std::string address = settings.proxy.substr(0, colon);
     std::string port =
         colon == std::string::npos ? std::string() : settings.proxy.substr(colon + 1);
-    WriteSettingsIfPresent(files, "/app/proxy", address, port, settings.UsesLan());
-    if (ReadSettings(files, "/app/proxy").UsesLan() != settings.UsesLan()) __builtin_trap();
+    // Only a flag of exactly "0" means no LAN.
+    const bool lan = settings.lan_flag != "0";
+    WriteSettingsIfPresent(files, "/app/proxy", address, port, lan);
+    if ((ReadSettings(files, "/app/proxy").lan_flag != "0") != lan) __builtin_trap();
   } catch (const RuntimeFailure&) {
   }
   std::string installed = ModuloUp::ReadInstalledVersion("/app/", files);

@@ -33,6 +33,9 @@ class FileSystem {
   virtual std::optional<std::int64_t> Length(const std::string& path) = 0;
   // True when the file is gone afterwards.
   virtual bool Remove(const std::string& path) = 0;
+  // Removes a folder that holds nothing; one with anything in it stays. True when it is gone
+  // afterwards.
+  virtual bool RemoveEmptyFolder(const std::string& path) = 0;
   // At most max_bytes from the start of the file; nothing when it cannot be read.
   virtual std::optional<std::string> ReadPrefix(const std::string& path, std::size_t max_bytes) = 0;
   // Creates the file if missing (and empties it when truncate is set); raises a RuntimeFailure

@@ -4,6 +4,7 @@
 
 #include <cerrno>
 #include <cstring>
+#include <filesystem>
 #include <memory>
 #include <string>
 #include <utility>
@@ -112,6 +113,11 @@ class PosixFileSystem : public FileSystem {
     return ::unlink(path.c_str()) == 0 || errno == ENOENT;
   }
 
+  bool RemoveEmptyFolder(const std::string& path) override {
+    if (path.empty()) return false;
+    return ::rmdir(path.c_str()) == 0 || errno == ENOENT;
+  }
+
   std::optional<std::string> ReadPrefix(const std::string& path, std::size_t max_bytes) override {
     int fd = path.empty() ? -1 : ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
     if (fd < 0) return std::nullopt;
@@ -142,22 +148,75 @@ class PosixFileSystem : public FileSystem {
   }
 
   void ReplaceContents(const std::string& path, const std::string& contents) override {
-    // Written beside the old file and renamed over it, so a crash or a full disk never
-    // leaves a half-written file under the real name.
-    std::string temp = path + ".tmp-XXXXXX";
+    // A symbolic link stays a link: what it leads to is rewritten.
+    const std::string target = FollowLinks(path);
+    // Written beside the old file and renamed over it, so a crash or a full disk never leaves
+    // a half-written file under the real name.
+    std::string temp = target + ".tmp-XXXXXX";
     int fd = ::mkstemp(temp.data());
-    if (fd < 0) throw FileFailure("Cannot create a file beside", path, errno);
+    if (fd < 0) {
+      // A folder that takes no new files may still hold a file that may be written.
+      if (errno == EACCES || errno == EPERM || errno == EROFS) {
+        RewriteInPlace(target, contents);
+        return;
+      }
+      throw FileFailure("Cannot create a file beside", path, errno);
+    }
     struct stat old {};
-    mode_t mode = ::stat(path.c_str(), &old) == 0 ? (old.st_mode & 07777) : 0644;
+    mode_t mode = ::stat(target.c_str(), &old) == 0 ? (old.st_mode & 07777) : 0644;
     bool ok = ::fchmod(fd, mode) == 0 && WriteAll(fd, contents.data(), contents.size()) &&
               ::fsync(fd) == 0;
     int error = errno;
     ok = (::close(fd) == 0) && ok;
-    if (!ok || ::rename(temp.c_str(), path.c_str()) != 0) {
-      if (ok) error = errno;
-      ::unlink(temp.c_str());
-      throw FileFailure("Cannot write", path, error);
+    if (ok && ::rename(temp.c_str(), target.c_str()) == 0) return;
+    if (ok) error = errno;
+    ::unlink(temp.c_str());
+    // A folder with the sticky bit lets only a file's owner replace it.
+    if (ok && (error == EACCES || error == EPERM)) {
+      RewriteInPlace(target, contents);
+      return;
     }
+    throw FileFailure("Cannot write", path, error);
+  }
+
+ private:
+  // The file a path leads to, through any symbolic links (a relative link counts from the
+  // link's own folder); the path itself when it is no link.
+  static std::string FollowLinks(const std::string& path) {
+    namespace fs = std::filesystem;
+    fs::path current = path;
+    for (int hops = 0; hops < 40; ++hops) {
+      std::error_code error;
+      if (!fs::is_symlink(fs::symlink_status(current, error))) return current.string();
+      fs::path link = fs::read_symlink(current, error);
+      if (error) return current.string();
+      current = link.is_absolute() ? link : current.parent_path() / link;
+    }
+    return current.string();  // a loop: the write below fails and says so
+  }
+
+  // Overwrites the file where it is. Not all at once like a rename, so when the write fails
+  // half-way the old contents are put back as far as they can be.
+  static void RewriteInPlace(const std::string& path, const std::string& contents) {
+    int fd = ::open(path.c_str(), O_RDWR | O_CLOEXEC);
+    if (fd < 0) throw FileFailure("Cannot write", path, errno);
+    std::string old;
+    char buffer[8192];
+    ssize_t got = 0;
+    while ((got = ::read(fd, buffer, sizeof buffer)) > 0 || (got < 0 && errno == EINTR)) {
+      if (got > 0) old.append(buffer, static_cast<std::size_t>(got));
+    }
+    bool ok = ::lseek(fd, 0, SEEK_SET) == 0 && WriteAll(fd, contents.data(), contents.size()) &&
+              ::ftruncate(fd, static_cast<off_t>(contents.size())) == 0 && ::fsync(fd) == 0;
+    int error = ok ? 0 : errno;
+    if (!ok && got == 0 && ::lseek(fd, 0, SEEK_SET) == 0 && WriteAll(fd, old.data(), old.size())) {
+      static_cast<void>(::ftruncate(fd, static_cast<off_t>(old.size())));
+    }
+    if (::close(fd) != 0 && ok) {
+      ok = false;
+      error = errno;
+    }
+    if (!ok) throw FileFailure("Cannot write", path, error);
   }
 };
 

@@ -121,6 +121,13 @@ class WindowsFileSystem : public FileSystem {
     return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND;
   }
 
+  bool RemoveEmptyFolder(const std::string& path) override {
+    if (path.empty()) return false;
+    if (::RemoveDirectoryW(WidePath(path).c_str())) return true;
+    DWORD error = ::GetLastError();
+    return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND;
+  }
+
   std::optional<std::string> ReadPrefix(const std::string& path, std::size_t max_bytes) override {
     if (path.empty()) return std::nullopt;
     HANDLE file = ::CreateFileW(WidePath(path).c_str(), GENERIC_READ,
@@ -158,9 +165,10 @@ class WindowsFileSystem : public FileSystem {
   }
 
   void ReplaceContents(const std::string& path, const std::string& contents) override {
+    // A symbolic link stays a link: what it leads to is rewritten.
+    const std::wstring target = FinalPath(WidePath(path));
     // Written beside the old file and moved over it, so a crash or a full disk never leaves a
     // half-written file under the real name.
-    const std::wstring target = WidePath(path);
     std::wstring temp;
     HANDLE file = INVALID_HANDLE_VALUE;
     for (unsigned attempt = 0; attempt < 100 && file == INVALID_HANDLE_VALUE; ++attempt) {
@@ -171,17 +179,85 @@ class WindowsFileSystem : public FileSystem {
       if (file == INVALID_HANDLE_VALUE && ::GetLastError() != ERROR_FILE_EXISTS) break;
     }
     if (file == INVALID_HANDLE_VALUE) {
-      throw FileFailure("Cannot create a file beside", path, ::GetLastError());
+      const DWORD error = ::GetLastError();
+      // A folder that takes no new files may still hold a file that may be written.
+      if (error == ERROR_ACCESS_DENIED) {
+        RewriteInPlace(target, path, contents);
+        return;
+      }
+      throw FileFailure("Cannot create a file beside", path, error);
     }
     bool ok = WriteAll(file, contents.data(), contents.size()) && ::FlushFileBuffers(file);
     DWORD error = ok ? 0 : ::GetLastError();
     ok = ::CloseHandle(file) && ok;
-    if (!ok || !::MoveFileExW(temp.c_str(), target.c_str(),
-                              MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
-      if (ok) error = ::GetLastError();
-      ::DeleteFileW(temp.c_str());
-      throw FileFailure("Cannot write", path, error);
+    if (ok && ::MoveFileExW(temp.c_str(), target.c_str(),
+                            MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+      return;
     }
+    if (ok) error = ::GetLastError();
+    ::DeleteFileW(temp.c_str());
+    // The file may be written, but not replaced (no right to delete it).
+    if (ok && error == ERROR_ACCESS_DENIED) {
+      RewriteInPlace(target, path, contents);
+      return;
+    }
+    throw FileFailure("Cannot write", path, error);
+  }
+
+ private:
+  // The file a path leads to, through symbolic links; the path itself when that cannot be told.
+  static std::wstring FinalPath(const std::wstring& path) {
+    HANDLE file =
+        ::CreateFileW(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                      nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return path;
+    std::wstring final_path(MAX_PATH, L'\0');
+    DWORD length = ::GetFinalPathNameByHandleW(file, final_path.data(),
+                                               static_cast<DWORD>(final_path.size()), 0);
+    if (length >= final_path.size()) {
+      final_path.resize(length);
+      length = ::GetFinalPathNameByHandleW(file, final_path.data(),
+                                           static_cast<DWORD>(final_path.size()), 0);
+    }
+    ::CloseHandle(file);
+    if (length == 0 || length >= final_path.size()) return path;
+    final_path.resize(length);
+    return final_path;
+  }
+
+  // Overwrites the file where it is. Not all at once like a move, so when the write fails
+  // half-way the old contents are put back as far as they can be.
+  static void RewriteInPlace(const std::wstring& target, const std::string& path,
+                             const std::string& contents) {
+    HANDLE file = ::CreateFileW(target.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ,
+                                nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) throw FileFailure("Cannot write", path, ::GetLastError());
+    std::string old;
+    char buffer[8192];
+    DWORD got = 0;
+    bool read_all = true;
+    while (true) {
+      if (!::ReadFile(file, buffer, sizeof buffer, &got, nullptr)) {
+        read_all = false;
+        break;
+      }
+      if (got == 0) break;
+      old.append(buffer, got);
+    }
+    LARGE_INTEGER start{};
+    bool ok = ::SetFilePointerEx(file, start, nullptr, FILE_BEGIN) &&
+              WriteAll(file, contents.data(), contents.size()) && ::SetEndOfFile(file) &&
+              ::FlushFileBuffers(file);
+    DWORD error = ok ? 0 : ::GetLastError();
+    if (!ok && read_all && ::SetFilePointerEx(file, start, nullptr, FILE_BEGIN) &&
+        WriteAll(file, old.data(), old.size())) {
+      ::SetEndOfFile(file);
+    }
+    if (!::CloseHandle(file) && ok) {
+      ok = false;
+      error = ::GetLastError();
+    }
+    if (!ok) throw FileFailure("Cannot write", path, error);
   }
 };
 

@@ -20,6 +20,7 @@
 #include <unordered_map>
 #include <vector>
 
+#include "platform/http_range.h"
 #include "platform/http_status.h"
 #include "platform/internet.h"
 #include "platform/system_proxy.h"
@@ -132,6 +133,9 @@ class Transfer {
   Transfer& operator=(const Transfer&) = delete;
 
   CURL* easy() { return easy_; }
+  // Its handle was closed, perhaps by the wait hook while a wait on it runs: that wait ends as
+  // on a broken connection.
+  void Abandon() { End(CURLE_ABORTED_BY_CALLBACK); }
   void AddHeader(const std::string& line) {
     curl_slist* grown = curl_slist_append(headers_, line.c_str());
     if (grown == nullptr) {
@@ -251,6 +255,7 @@ class Transfer {
           End(CURLE_ABORTED_BY_CALLBACK);
           break;
         }
+        if (ended_) break;  // the hook closed the handle
         now = Clock::now();
         next_hook = now + kHookInterval;
       }
@@ -391,11 +396,13 @@ struct Session : HandleObject {
   std::shared_ptr<const SessionSettings> settings;
 };
 
+// A transfer is shared by its handle and an operation waiting on it, so that the wait hook may
+// close the handle meanwhile.
 struct UrlFile : HandleObject {
   std::shared_ptr<const SessionSettings> settings;
   std::string url;
   std::int64_t position = 0;
-  std::unique_ptr<Transfer> transfer;
+  std::shared_ptr<Transfer> transfer;
 };
 
 struct Connection {
@@ -412,7 +419,7 @@ struct Request : HandleObject {
   std::string path;
   bool http10 = false;
   std::uint32_t flags = 0;
-  std::unique_ptr<Transfer> transfer;
+  std::shared_ptr<Transfer> transfer;
 };
 
 // True when host ends in ":digits" outside IPv6 brackets.
@@ -488,7 +495,8 @@ class CurlInternetApi : public InternetApi {
     if (file == nullptr || buffer == nullptr || read == nullptr || file->transfer == nullptr) {
       return false;
     }
-    Transfer& transfer = *file->transfer;
+    const std::shared_ptr<Transfer> kept = file->transfer;
+    Transfer& transfer = *kept;
     // Fill the buffer unless the body ends first, so a caller sees whole reads; but once some
     // bytes are in hand, a server that trickles does not hold the caller (and its window)
     // for longer than a moment.
@@ -496,6 +504,11 @@ class CurlInternetApi : public InternetApi {
     while (*read < size) {
       std::size_t got = transfer.ReadBody(buffer + *read, size - *read,
                                           *read > 0 ? hand_over_at : Clock::time_point::max());
+      // The wait hook may have closed the handle meanwhile.
+      if (Find<UrlFile>(url) != file) {
+        *read = 0;
+        return false;
+      }
       if (got == 0 && *read > 0 && !transfer.ended()) return true;
       *read += static_cast<std::uint32_t>(got);
       file->position += static_cast<std::int64_t>(got);
@@ -541,7 +554,8 @@ class CurlInternetApi : public InternetApi {
   void SendRequest(InternetHandle request) override {
     Request* r = Find<Request>(request);
     if (r == nullptr) return;
-    const Connection& c = *r->connection;
+    const std::shared_ptr<const Connection> connection = r->connection;
+    const Connection& c = *connection;
     bool secure = (r->flags & kRequestSecure) != 0;
     std::string url = secure ? "https://" : "http://";
     url += c.host;
@@ -552,9 +566,13 @@ class CurlInternetApi : public InternetApi {
     if (r->path.empty() || r->path.front() != '/') url += '/';
     url += r->path;
 
-    r->transfer = MakeTransfer(*c.settings, url);
-    if (r->transfer == nullptr) return;  // the wait for the proxy lookup was abandoned
-    Transfer& transfer = *r->transfer;
+    const std::shared_ptr<Transfer> kept = MakeTransfer(*c.settings, url);
+    if (kept == nullptr) return;  // the wait for the proxy lookup was abandoned
+    // The wait hook may have closed the request meanwhile.
+    r = Find<Request>(request);
+    if (r == nullptr) return;
+    r->transfer = kept;
+    Transfer& transfer = *kept;
     if (r->verb == "HEAD") {
       transfer.Set(CURLOPT_NOBODY, 1L);
       // No body follows, so a Content-Length that is no number harms nothing: the header
@@ -597,7 +615,15 @@ class CurlInternetApi : public InternetApi {
 
   void CloseHandle(InternetHandle handle) override {
     if (handle == last_read_handle_) last_read_file_ = nullptr;
-    handles_.erase(handle);
+    auto it = handles_.find(handle);
+    if (it == handles_.end()) return;
+    if (auto* file = dynamic_cast<UrlFile*>(it->second.get()); file && file->transfer) {
+      file->transfer->Abandon();
+    }
+    if (auto* r = dynamic_cast<Request*>(it->second.get()); r && r->transfer) {
+      r->transfer->Abandon();
+    }
+    handles_.erase(it);
   }
 
  private:
@@ -620,17 +646,17 @@ class CurlInternetApi : public InternetApi {
     return std::string();
   }
 
-  std::unique_ptr<Transfer> MakeTransfer(const SessionSettings& session, const std::string& url) {
+  std::shared_ptr<Transfer> MakeTransfer(const SessionSettings& session, const std::string& url) {
     std::optional<std::string> proxy = ProxyFor(session, url);
     if (!proxy) return nullptr;
-    return std::make_unique<Transfer>(session, *proxy, options_, wait_hook_, url);
+    return std::make_shared<Transfer>(session, *proxy, options_, wait_hook_, url);
   }
 
   // Sends a GET (from byte `from` when not 0, only while the file is the one validator
   // describes when there is one) and waits for the final answer's headers.
-  std::unique_ptr<Transfer> StartGet(const SessionSettings& session, const std::string& url,
+  std::shared_ptr<Transfer> StartGet(const SessionSettings& session, const std::string& url,
                                      std::int64_t from, const std::string* validator) {
-    std::unique_ptr<Transfer> transfer = MakeTransfer(session, url);
+    std::shared_ptr<Transfer> transfer = MakeTransfer(session, url);
     if (transfer == nullptr) return nullptr;
     if (from > 0) {
       transfer->Set(CURLOPT_RANGE, (std::to_string(from) + "-").c_str());
@@ -648,18 +674,23 @@ class CurlInternetApi : public InternetApi {
     if (target < 0 || target > INT32_MAX) return kInvalidSetFilePointer;
     if (target == file->position) return static_cast<std::int32_t>(target);
     // A validator is sent as a header line: one that could end the line is no validator.
-    if (validator != nullptr && (validator->empty() || !IsHeaderText(*validator))) {
+    if (validator != nullptr && (validator->empty() || !IsHeaderValue(*validator))) {
       return kInvalidSetFilePointer;
     }
 
     file->transfer.reset();
-    file->transfer = StartGet(*file->settings, file->url, target, validator);
-    Transfer* transfer = file->transfer.get();
+    const std::shared_ptr<const SessionSettings> settings = file->settings;
+    const std::string address = file->url;
+    const std::shared_ptr<Transfer> kept = StartGet(*settings, address, target, validator);
+    // The wait hook may have closed the handle meanwhile.
+    if (Find<UrlFile>(url) != file) return kInvalidSetFilePointer;
+    file->transfer = kept;
+    Transfer* transfer = kept.get();
     std::int64_t placed_at = -1;
     if (transfer == nullptr) {
       // no answer
     } else if (transfer->status() == 206) {
-      if (RangeFits(transfer->content_range(), target)) placed_at = target;
+      if (RangeRunsToTheEnd(transfer->content_range(), target)) placed_at = target;
     } else if (transfer->status() == 200 && validator != nullptr) {
       // The file changed since the validator was seen: this is the new one, from its start.
       placed_at = 0;
@@ -667,6 +698,7 @@ class CurlInternetApi : public InternetApi {
       // The server ignored the range and sends the whole body: pass over the first bytes here.
       transfer->SkipBody(target);
       if (transfer->WaitForSkip()) placed_at = target;
+      if (Find<UrlFile>(url) != file) return kInvalidSetFilePointer;
     }
     if (placed_at < 0) {
       file->transfer.reset();
@@ -674,40 +706,6 @@ class CurlInternetApi : public InternetApi {
     }
     file->position = placed_at;
     return static_cast<std::int32_t>(placed_at);
-  }
-
-  static bool IsHeaderText(const std::string& text) {
-    return std::none_of(text.begin(), text.end(), [](char c) {
-      const auto u = static_cast<unsigned char>(c);
-      return (u < 0x20 && c != '\t') || u == 0x7f;
-    });
-  }
-
-  // "bytes 100-4999/5000" fits 100: it starts there and runs to the file's end (or the end is
-  // not told: "bytes 100-4999/*"). A range that stops short would end the body early.
-  static bool RangeFits(const std::string& content_range, std::int64_t from) {
-    std::string_view text = content_range;
-    if (!StartsWithNoCase(text, "bytes")) return false;
-    text = TrimBlanks(text.substr(5));
-    auto number = [&text](std::int64_t* value) {
-      std::size_t digits = 0;
-      *value = 0;
-      while (digits < text.size() && digits < 18 && text[digits] >= '0' && text[digits] <= '9') {
-        *value = *value * 10 + (text[digits] - '0');
-        ++digits;
-      }
-      text.remove_prefix(digits);
-      return digits > 0;
-    };
-    std::int64_t first = 0;
-    std::int64_t last = 0;
-    if (!number(&first) || first != from || !text.starts_with("-")) return false;
-    text.remove_prefix(1);
-    if (!number(&last) || last < first || !text.starts_with("/")) return false;
-    text.remove_prefix(1);
-    if (text == "*") return true;
-    std::int64_t length = 0;
-    return number(&length) && text.empty() && last == length - 1;
   }
 
   static bool CopyText(const std::string& text, char* buffer, std::uint32_t* length) {

@@ -33,6 +33,7 @@
 #include <unordered_map>
 #include <vector>
 
+#include "platform/http_range.h"
 #include "platform/internet.h"
 #include "platform/wide_text_windows.h"
 
@@ -43,6 +44,11 @@ using Clock = std::chrono::steady_clock;
 using std::chrono::milliseconds;
 
 constexpr int kMaxRedirects = 10;
+// The limits a caller may ask for are cut to a day, so no clock or API option overflows.
+constexpr long kLongestLimitSeconds = 24 * 60 * 60;
+// Passing over the start of a body whose server ignored the range is given the answer's time
+// plus this rate's: a server that trickles cannot keep the positioning going for ever.
+constexpr std::int64_t kSlowestSkipBytesPerSecond = 64 * 1024;
 // How long a read that has some bytes waits for the rest of its buffer.
 constexpr milliseconds kPartialReadWait{250};
 // The hook runs at half the promised interval, leaving room for its own time and the scheduler.
@@ -184,6 +190,17 @@ std::string ServerBytes(const std::wstring& text) {
   return narrow;
 }
 
+// The other way, for header bytes that go back to the server (a validator it sent): the API
+// sends request headers in the same code page, so the server gets its own bytes again.
+std::wstring HeaderText(const std::string& bytes) {
+  if (bytes.empty()) return {};
+  const int size = static_cast<int>(std::min<std::size_t>(bytes.size(), INT_MAX));
+  int count = ::MultiByteToWideChar(CP_ACP, 0, bytes.data(), size, nullptr, 0);
+  std::wstring wide(static_cast<std::size_t>(std::max(count, 0)), L'\0');
+  ::MultiByteToWideChar(CP_ACP, 0, bytes.data(), size, wide.data(), count);
+  return wide;
+}
+
 std::wstring Base64(const std::string& bytes) {
   static const char kDigits[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
   std::wstring text;
@@ -250,7 +267,8 @@ struct Answer {
 };
 
 // Reads the head of the answer the request got; false when it is no usable final answer.
-bool ReadAnswer(HINTERNET request, Answer* answer, std::wstring* location) {
+// body_follows: false for an answer to HEAD, which has no body for a length to describe.
+bool ReadAnswer(HINTERNET request, bool body_follows, Answer* answer, std::wstring* location) {
   DWORD status = 0;
   DWORD size = sizeof status;
   if (!::HttpQueryInfoW(request, HTTP_QUERY_STATUS_CODE | HTTP_QUERY_FLAG_NUMBER, &status, &size,
@@ -282,15 +300,19 @@ bool ReadAnswer(HINTERNET request, Answer* answer, std::wstring* location) {
   }
 
   if (std::optional<std::wstring> length = text(HTTP_QUERY_CONTENT_LENGTH)) {
-    // A length that does not even begin with a digit makes the answer unreadable.
+    // A length that does not even begin with a digit makes a body unreadable; without a body
+    // it harms nothing, and the headers were read all the same.
     std::wstring_view digits = TrimBlanks(std::wstring_view(*length));
-    if (digits.empty() || digits.front() < L'0' || digits.front() > L'9') return false;
-    std::uint64_t value = 0;
-    for (wchar_t c : digits) {
-      if (c < L'0' || c > L'9') break;
-      value = value > (UINT64_MAX - 9) / 10 ? UINT64_MAX : value * 10 + (c - L'0');
+    if (!digits.empty() && digits.front() >= L'0' && digits.front() <= L'9') {
+      std::uint64_t value = 0;
+      for (wchar_t c : digits) {
+        if (c < L'0' || c > L'9') break;
+        value = value > (UINT64_MAX - 9) / 10 ? UINT64_MAX : value * 10 + (c - L'0');
+      }
+      answer->length = value;
+    } else if (body_follows) {
+      return false;
     }
-    answer->length = value;
   }
   if (std::optional<std::wstring> coding = text(HTTP_QUERY_TRANSFER_ENCODING)) {
     // A chunked body says its own end; the API has dropped any length given beside it.
@@ -477,7 +499,8 @@ class Exchange {
       const bool sent = ::HttpSendRequestW(request.get(), headers.c_str(),
                                            static_cast<DWORD>(headers.size()), nullptr, 0);
       if (Abandoned()) return;
-      if (!sent || !ReadAnswer(request.get(), &answer, &location)) return Fail();
+      const bool head = _wcsicmp(plan_.verb.c_str(), L"HEAD") == 0;
+      if (!sent || !ReadAnswer(request.get(), !head, &answer, &location)) return Fail();
 
       if (IsRedirect(answer.status) && !location.empty()) {
         if (redirects == kMaxRedirects) return Fail();
@@ -638,14 +661,6 @@ bool ProxyIsUsable(const std::string& proxy) {
   return parts && parts->second != 0 && HostIsPlain(std::string_view(parts->first));
 }
 
-// "bytes 100-4999/5000" starts at 100.
-bool RangeStartsAt(const std::string& content_range, std::int64_t from) {
-  std::string_view text = content_range;
-  if (!StartsWithNoCase(text, "bytes")) return false;
-  text = TrimBlanks(text.substr(5));
-  return text.starts_with(std::to_string(from) + "-");
-}
-
 bool CopyText(const std::string& text, char* buffer, std::uint32_t* length) {
   if (text.size() + 1 > *length) {
     *length = static_cast<std::uint32_t>(std::min<std::size_t>(text.size() + 1, UINT32_MAX));
@@ -659,7 +674,11 @@ bool CopyText(const std::string& text, char* buffer, std::uint32_t* length) {
 
 class WinInetInternetApi : public InternetApi {
  public:
-  explicit WinInetInternetApi(InternetOptions options) : options_(std::move(options)) {}
+  explicit WinInetInternetApi(InternetOptions options) : options_(std::move(options)) {
+    for (long* limit : {&options_.limits.connect_seconds, &options_.limits.stall_seconds}) {
+      *limit = std::clamp(*limit, 1L, kLongestLimitSeconds);
+    }
+  }
 
   ~WinInetInternetApi() override {
     for (auto& [handle, object] : handles_) Abandon(*object);
@@ -716,35 +735,12 @@ class WinInetInternetApi : public InternetApi {
   }
 
   std::int32_t SetFilePointer(InternetHandle url, std::int32_t distance) override {
-    std::shared_ptr<UrlFile> file = Find<UrlFile>(url);
-    if (file == nullptr) return kInvalidSetFilePointer;
-    std::int64_t target = file->position + distance;
-    if (target < 0 || target > INT32_MAX) return kInvalidSetFilePointer;
-    if (target == file->position) return static_cast<std::int32_t>(target);
+    return Position(url, distance, nullptr);
+  }
 
-    // Ask again from the new position; the old answer is dropped.
-    if (file->exchange != nullptr) file->exchange->Abandon();
-    file->exchange.reset();
-    const InternetWaitHook hook = wait_hook_;
-    std::shared_ptr<Exchange> exchange = Ask(file->session, GetPlan(file->target, target), hook);
-    if (exchange == nullptr) return kInvalidSetFilePointer;
-    const Answer& answer = exchange->answer();
-    bool placed = false;
-    if (answer.status == 206) {
-      placed = RangeStartsAt(answer.content_range, target);
-    } else if (answer.status == 200) {
-      // The server ignored the range and sends the whole body: the worker passes over the
-      // first bytes.
-      placed =
-          exchange->WaitForSkip(BodyRules(hook)) == WaitEnd::kReady && exchange->skip_left() == 0;
-    }
-    if (!placed) {
-      exchange->Abandon();
-      return kInvalidSetFilePointer;
-    }
-    file->exchange = std::move(exchange);
-    file->position = target;
-    return static_cast<std::int32_t>(target);
+  std::int32_t SetFilePointerIfUnchanged(InternetHandle url, std::int32_t distance,
+                                         const std::string& validator) override {
+    return Position(url, distance, &validator);
   }
 
   bool ReadFile(InternetHandle url, char* buffer, std::uint32_t size,
@@ -917,6 +913,63 @@ class WinInetInternetApi : public InternetApi {
     return plan;
   }
 
+  // Asks for the body again from the position distance away (only while the file is the one
+  // validator describes, when there is one): the old answer is dropped.
+  std::int32_t Position(InternetHandle url, std::int32_t distance, const std::string* validator) {
+    std::shared_ptr<UrlFile> file = Find<UrlFile>(url);
+    if (file == nullptr) return kInvalidSetFilePointer;
+    std::int64_t target = file->position + distance;
+    if (target < 0 || target > INT32_MAX) return kInvalidSetFilePointer;
+    if (target == file->position) return static_cast<std::int32_t>(target);
+    // A validator is sent as a header line: one that could end the line is no validator.
+    if (validator != nullptr && (validator->empty() || !IsHeaderValue(*validator))) {
+      return kInvalidSetFilePointer;
+    }
+
+    if (file->exchange != nullptr) file->exchange->Abandon();
+    file->exchange.reset();
+    Plan plan = GetPlan(file->target, target);
+    if (validator != nullptr) {
+      plan.headers += L"If-Range: " + HeaderText(*validator) + L"\r\n";
+      // A whole body is then the changed file, kept from its first byte.
+      plan.skip = 0;
+    }
+    // Held here: a handler run by the hook may change the hook or close the handle.
+    const InternetWaitHook hook = wait_hook_;
+    std::shared_ptr<Exchange> exchange = Ask(file->session, std::move(plan), hook);
+    if (exchange == nullptr) return kInvalidSetFilePointer;
+    const Answer& answer = exchange->answer();
+    std::int64_t placed_at = -1;
+    if (answer.status == 206) {
+      if (RangeRunsToTheEnd(answer.content_range, target)) placed_at = target;
+    } else if (answer.status == 200 && validator != nullptr) {
+      // The file changed since the validator was seen: this is the new one, from its start.
+      placed_at = 0;
+    } else if (answer.status == 200) {
+      // The server ignored the range and sends the whole body: the worker passes over the
+      // first bytes, in the answer's time plus what a slow but living server needs for them.
+      WaitRules rules = BodyRules(hook);
+      rules.deadline = Clock::now() + AnswerLimit() +
+                       std::chrono::seconds(target / kSlowestSkipBytesPerSecond);
+      if (exchange->WaitForSkip(rules) == WaitEnd::kReady && exchange->skip_left() == 0) {
+        placed_at = target;
+      }
+    }
+    // A handler run by the hook may have closed the handle meanwhile: the answer is nobody's.
+    if (placed_at < 0 || Find<UrlFile>(url) != file) {
+      exchange->Abandon();
+      return kInvalidSetFilePointer;
+    }
+    file->exchange = std::move(exchange);
+    file->position = placed_at;
+    return static_cast<std::int32_t>(placed_at);
+  }
+
+  // How long the final answer's head may take: the connect and stall limits together.
+  Clock::duration AnswerLimit() const {
+    return std::chrono::seconds(options_.limits.connect_seconds + options_.limits.stall_seconds);
+  }
+
   // The rules of a wait for body bytes: the stall limit, the hook. Each operation calls a copy
   // of the hook, which may itself set another one.
   static WaitRules BodyRules(const InternetWaitHook& hook) {
@@ -934,8 +987,7 @@ class WinInetInternetApi : public InternetApi {
     std::shared_ptr<Exchange> exchange = Exchange::Start(std::move(session), std::move(plan));
     if (exchange == nullptr) return nullptr;
     WaitRules rules;
-    rules.deadline = Clock::now() + std::chrono::seconds(options_.limits.connect_seconds +
-                                                         options_.limits.stall_seconds);
+    rules.deadline = Clock::now() + AnswerLimit();
     rules.hook = &hook;
     if (exchange->WaitForAnswer(rules) != WaitEnd::kReady || !exchange->answered()) {
       exchange->Abandon();

@@ -1,15 +1,15 @@
 #include "platform/number_text.h"
 
-#include <cctype>
+#include <algorithm>
 #include <charconv>
 #include <cmath>
-#include <cstdio>
 #include <string>
+
+#include "platform/text_fields.h"
 
 namespace rariduze {
 namespace {
 
-bool IsBlank(char c) { return c == ' ' || c == '\t'; }
 bool IsDigit(char c) { return c >= '0' && c <= '9'; }
 
 // Length of the decimal number at the start of text (no blanks skipped), 0 when none.
@@ -96,27 +96,37 @@ std::string FormatNumber(double value, std::string_view pattern,
   }
   if (!std::isfinite(value)) return std::isnan(value) ? "NaN" : (value < 0 ? "-Inf" : "Inf");
 
-  // Round half away from zero at the wanted number of decimals.
-  double scale = std::pow(10.0, static_cast<double>(decimals));
-  // Rounded first to a few more decimals, so that a binary fraction just below a half
-  // (2.675 held as 2.67499...) rounds the way its decimal text reads.
-  char probe[400];
-  std::snprintf(probe, sizeof probe, "%.*f", static_cast<int>(decimals) + 3, std::fabs(value));
-  double magnitude = 0;
-  std::from_chars(probe, probe + std::char_traits<char>::length(probe), magnitude);
-  double scaled = std::floor(magnitude * scale + 0.5);
+  // Rounded once, half away from zero, on the shortest decimal text that reads back as the
+  // number: 2.675 (held as 2.67499...) rounds as it reads, to 2.68, and 0.124999 to 0.12.
+  char text[400];  // the longest such text, of the smallest subnormal, has 326 characters
+  const auto written =
+      std::to_chars(text, text + sizeof text, std::fabs(value), std::chars_format::fixed);
+  const std::string_view shortest(text, static_cast<std::size_t>(written.ptr - text));
+  const std::size_t dot = shortest.find('.');
+  std::string digits(shortest.substr(0, dot));
+  std::string_view fraction = dot == std::string_view::npos ? "" : shortest.substr(dot + 1);
+  const bool round_up = fraction.size() > decimals && fraction[decimals] >= '5';
+  digits += fraction.substr(0, std::min(decimals, fraction.size()));
+  digits.append(decimals - std::min(decimals, fraction.size()), '0');
+  if (round_up) {
+    std::size_t i = digits.size();
+    while (i > 0 && digits[i - 1] == '9') digits[--i] = '0';
+    if (i == 0) {
+      digits.insert(0, 1, '1');
+    } else {
+      ++digits[i - 1];
+    }
+  }
 
-  char buffer[400];
-  std::snprintf(buffer, sizeof buffer, "%.0f", scaled);
-  std::string digits = buffer;
   if (digits.size() <= decimals) digits.insert(0, decimals + 1 - digits.size(), '0');
   std::string integer_part = digits.substr(0, digits.size() - decimals);
   std::string fraction_part = digits.substr(digits.size() - decimals);
+  integer_part.erase(0, std::min(integer_part.find_first_not_of('0'), integer_part.size() - 1));
   if (integer_part == "0" && min_integer_digits == 0) integer_part.clear();
   if (integer_part.size() < min_integer_digits) {
     integer_part.insert(0, min_integer_digits - integer_part.size(), '0');
   }
-  bool negative = value < 0 && scaled != 0;
+  bool negative = value < 0 && digits.find_first_not_of('0') != std::string::npos;
   std::string result = negative ? "-" : "";
   result += integer_part;
   if (point != std::string_view::npos) {

@@ -9,9 +9,17 @@ struct ProcessOutcome {
   bool started = false;  // false: the program could not be started at all
   int exit_status = -1;  // its exit status when it ended normally
   int signal = 0;        // the signal that ended it, 0 when it exited normally
-  std::string error;     // why it could not be started
-  bool Succeeded() const { return started && signal == 0 && exit_status == 0; }
+  // It succeeded with an exit status that asks for a restart of the computer (the platform
+  // decides which statuses say so).
+  bool restart_needed = false;
+  std::string error;  // why it could not be started, or could not be waited for
+  bool Succeeded() const { return started && signal == 0 && (exit_status == 0 || restart_needed); }
 };
+
+// Undoes what a parent may have handed this process that would hide how its children end (an
+// ignored SIGCHLD survives exec, and the end of every child is then collected unseen). Call it
+// at start, before any program is run.
+void ResetChildEndHandling();
 
 // Starts the program at path (no shell; the path alone is the program and its first argument),
 // inheriting the environment and the current directory, and waits without a time-out until it

@@ -33,11 +33,12 @@ bool CanExecute(const std::string& path, std::string* error) {
     return false;
   }
   if (!S_ISREG(st.st_mode)) {
-    *error = path + ": not a regular file";
+    *error = path + " is not a regular file";
     return false;
   }
   if (::access(path.c_str(), X_OK) != 0) {
-    *error = path + ": " + std::strerror(errno);
+    // EACCES here: no execute permission, or a file system mounted without execution.
+    *error = errno == EACCES ? path + " is not executable" : path + ": " + std::strerror(errno);
     return false;
   }
   return true;
@@ -112,6 +113,19 @@ bool WaitForChild(pid_t pid, int* status) {
 }
 
 }  // namespace
+
+void ResetChildEndHandling() {
+  struct sigaction current {};
+  if (::sigaction(SIGCHLD, nullptr, &current) != 0) return;
+  // Only the inherited "ignore" goes; a handler installed in this process (say by the
+  // toolkit) stays.
+  const bool ignored = (current.sa_flags & SA_SIGINFO) == 0 && current.sa_handler == SIG_IGN;
+  if (!ignored) return;
+  struct sigaction defaults {};
+  defaults.sa_handler = SIG_DFL;
+  ::sigemptyset(&defaults.sa_mask);
+  ::sigaction(SIGCHLD, &defaults, nullptr);
+}
 
 ProcessOutcome RunProgramAndWait(const std::string& path) {
   ProcessOutcome outcome;

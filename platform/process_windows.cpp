@@ -54,9 +54,16 @@ ProcessOutcome RunProgramAndWait(const std::string& path) {
     outcome.error = "cannot wait for the program: " + SystemErrorText(::GetLastError());
   } else {
     outcome.exit_status = static_cast<int>(exit_code);
+    // Installers say "done, but the computer must restart" with these two.
+    outcome.restart_needed =
+        exit_code == ERROR_SUCCESS_REBOOT_REQUIRED || exit_code == ERROR_SUCCESS_REBOOT_INITIATED;
   }
   ::CloseHandle(process.hProcess);
   return outcome;
+}
+
+void ResetChildEndHandling() {
+  // Nothing a parent sets here hides how a child ends.
 }
 
 bool StartDetachedProgram(const std::string& path) {

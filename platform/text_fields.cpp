@@ -4,7 +4,6 @@
 
 namespace rariduze {
 namespace {
-bool IsBlank(char c) { return c == ' ' || c == '\t'; }
 bool IsLineEnd(char c) { return c == '\r' || c == '\n'; }
 }  // namespace
 

@@ -9,6 +9,9 @@
 
 namespace rariduze {
 
+// A blank, as field and number reading skip it: a space or a tab.
+inline bool IsBlank(char c) { return c == ' ' || c == '\t'; }
+
 // Reads a text field by field: leading blanks are skipped; a field that begins with a double
 // quote is the text up to the next double quote; any other field ends at the first comma or at
 // the end of the line (CR, LF or both). Reading at the end of the text fails with 62.

@@ -17,6 +17,7 @@ BOOL CALLBACK VisitWindow(HWND window, LPARAM context) {
   std::wstring title(static_cast<std::size_t>(length > 0 ? length : 0) + 1, L'\0');
   int copied = ::GetWindowTextW(window, title.data(), static_cast<int>(title.size()));
   title.resize(static_cast<std::size_t>(copied > 0 ? copied : 0));
+  if (title.empty()) return TRUE;  // no title: not the window looked for
   return visit(Narrow(title)) ? TRUE : FALSE;
 }
 

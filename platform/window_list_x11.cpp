@@ -4,6 +4,7 @@
 
 #include <memory>
 #include <optional>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -98,25 +99,28 @@ class Desktop {
         net_wm_name_(XInternAtom(display, "_NET_WM_NAME", False)),
         wm_state_(XInternAtom(display, "WM_STATE", False)) {}
 
-  // The window manager's list of application windows; without one, the root's children that
-  // are on screen (toolkits keep unmapped helper windows there too).
+  // Every top-level window, on screen or not: an application hidden in the tray or minimised
+  // has withdrawn or unmapped its window, and a window manager drops a withdrawn window from
+  // its list. So the root's children (the application's own window where a window manager
+  // has framed it) and the window manager's list of application windows, each window once.
   std::vector<Window> TopLevelWindows() {
+    std::vector<Window> windows;
+    std::set<Window> seen;
+    auto add = [&](Window window) {
+      if (windows.size() < static_cast<std::size_t>(kMaxWindows) && seen.insert(window).second) {
+        windows.push_back(window);
+      }
+    };
     Atom client_list = XInternAtom(display_, "_NET_CLIENT_LIST", True);
     if (client_list != None) {
       Property list(display_, root_, client_list, kMaxWindows, XA_WINDOW);
       if (list.Is(XA_WINDOW, 32)) {
         // Format 32 data arrives as an array of long, whatever the size of long.
         const unsigned long* ids = reinterpret_cast<const unsigned long*>(list.data());
-        return std::vector<Window>(ids, ids + list.count());
+        for (unsigned long i = 0; i < list.count(); ++i) add(ids[i]);
       }
     }
-    std::vector<Window> windows;
-    for (Window child : Children(root_)) {
-      XWindowAttributes attributes;
-      if (XGetWindowAttributes(display_, child, &attributes) == 0) continue;
-      if (attributes.map_state != IsViewable) continue;
-      windows.push_back(ClientWindowOf(child));
-    }
+    for (Window child : Children(root_)) add(ClientWindowOf(child));
     return windows;
   }
 
@@ -187,7 +191,9 @@ void EnumerateTopLevelWindows(const std::function<bool(const std::string& title)
   std::unique_ptr<Display, int (*)(Display*)> display(opened, XCloseDisplay);
   Desktop desktop(display.get());
   for (Window window : desktop.TopLevelWindows()) {
-    if (!visit(desktop.Title(window))) break;
+    // A window without a title (or one gone meanwhile) cannot be the one looked for.
+    const std::string title = desktop.Title(window);
+    if (!title.empty() && !visit(title)) break;
   }
 }
 

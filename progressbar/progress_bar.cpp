@@ -235,7 +235,11 @@ double TeskShapeProgressBar::Percentuale(std::int16_t cifre_decimali) const {
   const double span = max_ - min_;
   const double reached = value_ - min_;
   if (span == 0 || !std::isfinite(span) || !std::isfinite(reached)) return 0;
-  const double x = reached / span * 100;
+  // Multiplied before it is divided, so that a whole percentage comes out whole: 29 of 100 is
+  // 29, where 29 / 100 * 100 gives 28.999... and shows 28 %.
+  double x = reached * 100 / span;
+  // Only a value near the largest number overflows when multiplied first.
+  if (!std::isfinite(x)) x = reached / span * 100;
   if (!std::isfinite(x)) return 0;
   // Adding 0 turns -0 into 0, so an inverted stored range never shows "-0 %".
   if (cifre_decimali > 0) return RoundDecimals(x, cifre_decimali) + 0.0;
@@ -282,7 +286,6 @@ void TeskShapeProgressBar::SetForeColor(ColourCode colour) {
 }
 
 void TeskShapeProgressBar::SetMouseIcon(const std::string& picture) {
-  surface_mouse_icon_ = picture;
   caption_.mouse_icon = picture;
   Notify("MouseIcon");
   PartChanged();
@@ -290,7 +293,6 @@ void TeskShapeProgressBar::SetMouseIcon(const std::string& picture) {
 
 void TeskShapeProgressBar::SetMousePointer(std::int32_t code) {
   const std::int16_t checked = CheckedPointer(Narrow16(code));
-  surface_mouse_pointer_ = checked;
   caption_.mouse_pointer = checked;
   Notify("MousePointer");
   PartChanged();
@@ -324,7 +326,6 @@ void TeskShapeProgressBar::ReadProperties(const PropertyStore& store) {
   SetMouseIcon(ToPicture(store.Read("MouseIcon", std::monostate{})));
   const std::int16_t pointer =
       CheckedPointer(ToInt16(store.Read("MousePointer", std::int64_t{kPointerDefault})));
-  surface_mouse_pointer_ = pointer;
   caption_.mouse_pointer = pointer;
   // The range comes back as stored, without the setters' checks.
   min_ = ToDouble(store.Read("Min", 0.0));

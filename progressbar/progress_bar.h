@@ -185,8 +185,6 @@ class TeskShapeProgressBar {
 
   float surface_width_ = 4005;
   float surface_height_ = 195;
-  std::int16_t surface_mouse_pointer_ = kPointerDefault;
-  std::string surface_mouse_icon_;
   RectanglePart background_;
   RectanglePart bar_;
   CaptionPart caption_;

@@ -11,6 +11,18 @@ namespace {
 
 constexpr char32_t kBackspace = 8;
 
+// The number the port text starts with, read digit by digit up to the first other character
+// (a sign included), 0 when there is none; nothing when it passes the largest port.
+std::optional<std::int16_t> PortNumber(const std::string& text) {
+  std::int32_t value = 0;
+  for (char c : text) {
+    if (c < '0' || c > '9') break;
+    value = value * 10 + (c - '0');
+    if (value > kLargestProxyPort) return std::nullopt;
+  }
+  return static_cast<std::int16_t>(value);
+}
+
 }  // namespace
 
 ProxyForm::ProxyForm(const std::string& app_dir, FileSystem& files, UiServices& ui,
@@ -34,16 +46,13 @@ void ProxyForm::Form_Load(ProxyFormView& view) {
     return;
   }
 
-  const std::string& entry = settings.proxy;
-  std::size_t colon = entry.find(':');
-  view.SetAddressText(entry.substr(0, colon));
-  if (colon == std::string::npos) {
+  const ProxyEntry proxy = SplitProxyEntry(settings.proxy);
+  view.SetAddressText(proxy.address);
+  if (proxy.port) {
+    view.SetPortText(*proxy.port);
+  } else {
     ReportFailure(kFailureSubscriptOutOfRange,
                   StandardFailureDescription(kFailureSubscriptOutOfRange));
-  } else {
-    std::size_t second = entry.find(':', colon + 1);
-    view.SetPortText(entry.substr(
-        colon + 1, second == std::string::npos ? std::string::npos : second - colon - 1));
   }
 
   if (!settings.lan_flag.empty()) {
@@ -60,8 +69,8 @@ bool ProxyForm::SaveAndApply() {
   if (view_ == nullptr) return false;  // not opened yet: there is nothing to save
   const std::string address = view_->AddressText();
   const std::string port_text = view_->PortText();
-  const double port = ReadLeadingNumber(port_text);
-  if (port > kLargestProxyPort) {
+  const std::optional<std::int16_t> port = PortNumber(port_text);
+  if (!port) {
     ui_.MessageBox("The proxy port must be a number from 0 to 32767.", kStyleOkStop);
     view_->SelectPort();
     return false;
@@ -73,7 +82,7 @@ bool ProxyForm::SaveAndApply() {
     // The old file is still whole; the settings still reach the running updater.
     ui_.MessageBox("The settings could not be saved: " + failure.description(), kStyleOkStop);
   }
-  target_.ApplyProxy(address, static_cast<std::int16_t>(port));
+  target_.ApplyProxy(address, *port);
   target_.SetUsaLan(lan);
   saved_ = true;
   return true;

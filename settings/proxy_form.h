@@ -48,7 +48,8 @@ class ProxyForm {
   // be read shows a failure report box and the load goes on with the next one.
   void Form_Load(ProxyFormView& view);
 
-  // "OK": saves and applies, then closes the dialog. A port above 32767 is refused with a box
+  // "OK": saves and applies, then closes the dialog. The port is the number its text starts
+  // with, digits only (0 when there are none); one above 32767 is refused with a box
   // instead, nothing is saved, and the dialog stays open with the port selected.
   void cmdOk_Click();
 
@@ -80,7 +81,7 @@ class ProxyForm {
   bool saved_ = false;
 };
 
-// The port text's longest allowed number: ProxyPort is a 16-bit signed number.
-inline constexpr double kLargestProxyPort = 32767;
+// The port text's largest allowed number: ProxyPort is a 16-bit signed number.
+inline constexpr std::int32_t kLargestProxyPort = 32767;
 
 }  // namespace rariduze

@@ -30,7 +30,13 @@ bool ConnectionSettings::HasProxy() const {
   return proxy != ":" && proxy.find_first_not_of(' ') != std::string::npos;
 }
 
-bool ConnectionSettings::UsesLan() const { return lan_flag != "0"; }
+ProxyEntry SplitProxyEntry(const std::string& entry) {
+  const std::size_t colon = entry.find(':');
+  if (colon == std::string::npos) return {entry, std::nullopt};
+  const std::size_t second = entry.find(':', colon + 1);
+  return {entry.substr(0, colon),
+          entry.substr(colon + 1, second == std::string::npos ? second : second - colon - 1)};
+}
 
 ConnectionSettings ReadSettings(FileSystem& files, const std::string& path) {
   std::optional<TextFieldReader> reader = OpenTextFields(files, path);

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <optional>
 #include <string>
 
 #include "platform/file_system.h"
@@ -19,9 +20,15 @@ struct ConnectionSettings {
 
   // The proxy entry counts unless it is ":" alone or blank.
   bool HasProxy() const;
-  // Only a flag of exactly "0" means no LAN; anything else, empty included, means a LAN.
-  bool UsesLan() const;
 };
+
+// A proxy entry split at its first colon: the address before it, and the port after it up to
+// a second colon if there is one. An entry without a colon has no port.
+struct ProxyEntry {
+  std::string address;
+  std::optional<std::string> port;
+};
+ProxyEntry SplitProxyEntry(const std::string& entry);
 
 // Reads the first two fields by the text field rule. Raises RuntimeFailure 53 when the file is
 // missing and 75 when it cannot be read.

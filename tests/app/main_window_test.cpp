@@ -25,7 +25,10 @@
 #include "progressbar/progress_bar_widget.h"
 #include "settings/proxy_dialog.h"
 #include "tests/app/updater_fixture.h"
+#include "tests/support/child_process.h"
+#include "tests/support/host.h"
 #include "tests/support/loopback_responder.h"
+#include "tests/support/tinyproxy_server.h"
 
 namespace rariduze::testing {
 namespace {
@@ -178,6 +181,46 @@ TEST_F(MainWindowTest, CloseBoxUnloadsLikeExit) {
   EXPECT_TRUE(AllTemporaryFilesGone(fixture));
   EXPECT_THAT(fixture.WaitForProgramsRun(1), ::testing::ElementsAre(fixture.ServedAppPath()));
 }
+
+// Exit and the close box while the setup archive is still coming in: the program ends from
+// inside the transfer, nothing half-downloaded is installed, and the served application starts.
+class WayOutDuringADownloadTest : public MainWindowTest,
+                                  public ::testing::WithParamInterface<const char*> {};
+
+TEST_P(WayOutDuringADownloadTest, EndsTheProgramFromInsideTheTransfer) {
+  const std::string way_out = GetParam();
+  fixture.PublishVersion("1.0.23");
+  std::mt19937 random(5);
+  std::string payload(400 * 1024, '\0');
+  for (char& c : payload) c = static_cast<char>(random());
+  fixture.PublishSetup(0, payload);
+  fixture.Serve("limit_rate 64k;");
+  ui.yes_no_answer = kAnswerYes;
+  fixture.ExpectProcessEnds([&] {
+    auto window = MakeWindow();
+    window->driver().Form_Load();
+    window->show();
+    ui.on_yield = [&] {
+      // "Stop Download" is enabled only while the setup archive is being downloaded.
+      if (!window->cmdStopDownload()->isEnabled()) return;
+      if (way_out == "Exit") {
+        window->cmdEsci()->click();
+      } else {
+        window->close();
+      }
+    };
+    window->cmdVerifica()->click();
+  });
+  EXPECT_THAT(fixture.WaitForProgramsRun(1), ::testing::ElementsAre(fixture.ServedAppPath()));
+  EXPECT_FALSE(FileIsThere(fixture.TempFolder() + "ZTVersion"));
+  EXPECT_FALSE(FileIsThere(fixture.InstallerPath()));
+}
+
+INSTANTIATE_TEST_SUITE_P(MainWindow, WayOutDuringADownloadTest,
+                         ::testing::Values("Exit", "CloseBox"),
+                         [](const ::testing::TestParamInfo<const char*>& info) {
+                           return std::string(info.param);
+                         });
 
 // --- what the buttons show, and clicks during a download -----------------------------------
 
@@ -362,6 +405,56 @@ TEST_F(MainWindowTest, ProxyMenuOpensTheDialogModallyAndItsOkReachesTheDriver) {
   EXPECT_THAT(ui.boxes, IsEmpty());
 }
 
+// What the dialog hands over reaches the window and decides the next check: the LAN choice
+// decides whether it goes on after asking the server. The proxy typed in the dialog does not
+// carry the request: the window's requests follow the desktop's own proxy settings.
+TEST_F(MainWindowTest, TheDialogsChoicesReachTheNextCheckWhoseRequestsFollowTheDesktopsProxy) {
+  TinyproxyServer desktop_proxy;
+  ScopedEnv http_proxy("http_proxy", "http://" + desktop_proxy.Address());
+  ScopedEnv no_proxy("no_proxy", std::nullopt);
+  ScopedEnv no_proxy_upper("NO_PROXY", std::nullopt);
+  fixture.WriteSettings(":\r\n1\r\n");
+  fixture.PublishVersion("1.0.23");
+  fixture.Serve();
+  const std::string version_url = fixture.server().Url("/versionZT.dat");
+  auto proxy_saw = [&](const std::string& method) {
+    return desktop_proxy.Log().find(method + " " + version_url + " HTTP/1.") != std::string::npos;
+  };
+  auto window = MakeWindow();
+  window->driver().Form_Load();
+  window->show();
+  // A proxy that nothing listens on: a request sent there would never be answered.
+  const std::string dead_port = std::to_string(FreeLoopbackPort(32768));
+  bool lan = false;
+  ModalHandler<frmProxy> user([&](frmProxy& dialog) {
+    dialog.txtAddress()->setText("127.0.0.1");
+    dialog.txtPort()->setText(QString::fromStdString(dead_port));
+    dialog.chkLAN()->setChecked(lan);
+    dialog.cmdOk()->click();
+  });
+
+  // Without a LAN (and there is no dial-up connection) the check stops after asking.
+  window->mnuproxy()->trigger();
+  ASSERT_EQ(user.handled, 1);
+  EXPECT_EQ(window->driver().IntF().ProxyServer(), "127.0.0.1");
+  EXPECT_EQ(window->driver().IntF().ProxyPort(), std::stoi(dead_port));
+  window->cmdVerifica()->click();
+  EXPECT_TRUE(WaitProcessingEvents([&] { return proxy_saw("HEAD"); })) << desktop_proxy.Log();
+  EXPECT_THAT(ui.boxes, IsEmpty());
+  EXPECT_TRUE(ShowsIdle(*window));
+
+  // With a LAN the next check downloads the version file, through the desktop's proxy too.
+  lan = true;
+  window->mnuproxy()->trigger();
+  ASSERT_EQ(user.handled, 2);
+  window->cmdVerifica()->click();
+  ASSERT_EQ(ui.boxes.size(), 1u);
+  EXPECT_EQ(ui.boxes[0].title, "Update available") << ui.boxes[0].text;
+  EXPECT_TRUE(WaitProcessingEvents([&] { return proxy_saw("GET"); })) << desktop_proxy.Log();
+  EXPECT_TRUE(LogHas("GET /versionZT.dat"));
+  EXPECT_EQ(ReadFile(fixture.AppDir() + "proxy"), "127.0.0.1:" + dead_port + "\r\n1\r\n");
+}
+
 TEST_F(MainWindowTest, VersionMenuReachesTheDriver) {
   fixture.Serve();
   auto window = MakeWindow();
@@ -377,6 +470,9 @@ TEST_F(MainWindowTest, VersionMenuReachesTheDriver) {
 int main(int argc, char** argv) {
   qputenv("QT_QPA_PLATFORM", "offscreen");
   QApplication app(argc, argv);
+  // Qt paints with helper threads, which a forked child lacks (its first paint would wait for
+  // them for ever): the scenarios that end the program run in the test program started afresh.
+  GTEST_FLAG_SET(death_test_style, "threadsafe");
   ::testing::InitGoogleMock(&argc, argv);
   return RUN_ALL_TESTS();
 }

@@ -4,6 +4,7 @@
 // (death tests); their boxes are logged to a file the parent reads.
 #include "app/update_driver.h"
 
+#include <signal.h>
 #include <sys/stat.h>
 
 #include <chrono>
@@ -13,6 +14,8 @@
 #include <memory>
 #include <optional>
 #include <random>
+#include <string>
+#include <vector>
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -88,6 +91,45 @@ TEST_F(UpdateDriverTest, NewerVersionAndYesInstallsWaitsReportsAndRestarts) {
               ElementsAre(fixture.InstallerPath(), fixture.ServedAppPath()));
   EXPECT_TRUE(AllTemporaryFilesGone(fixture));
   EXPECT_EQ(ReadFile(fixture.EndingLog()), kIdleAtTheEnd);
+}
+
+TEST_F(UpdateDriverTest, WhatTheExtractionWroteGoesWithTheUnloadAndNothingElse) {
+  fixture.PublishVersion("1.0.23");
+  fixture.PublishSetupWithEntries(
+      {{"readme.txt", "read me"}, {"docs/manual.txt", "manual"}, {"data/x/y.bin", "y"}});
+  fixture.Serve();
+  const std::string temp = fixture.TempFolder();
+  WriteFile(temp + "unrelated", "kept");
+  std::filesystem::create_directories(temp + "docs");
+  WriteFile(temp + "docs/notes", "kept too");
+  ui.yes_no_answer = kAnswerYes;
+  ExpectProgramEndsAfter([](UpdateDriver& driver) { driver.cmdVerifica_Click(); });
+
+  ASSERT_EQ(ReadBoxLog(fixture.BoxLog()).size(), 2u);
+  EXPECT_EQ(ReadBoxLog(fixture.BoxLog())[1].text,
+            "Update successfully completed! It will be started Zentri PC");
+  // Every file lands at the top of the folder, and goes again.
+  for (const char* name : {"setupZT.exe", "readme.txt", "manual.txt", "y.bin"}) {
+    EXPECT_FALSE(FileIsThere(temp + name)) << name;
+  }
+  EXPECT_EQ(ReadFile(temp + "unrelated"), "kept");
+  EXPECT_EQ(ReadFile(temp + "docs/notes"), "kept too");
+}
+
+TEST_F(UpdateDriverTest, AfterAFailedInstallExitUnloadsWhatTheExtractionWrote) {
+  fixture.PublishVersion("1.0.23");
+  fixture.PublishSetupWithEntries({{"readme.txt", "read me"}}, 4);
+  fixture.Serve();
+  const std::string temp = fixture.TempFolder();
+  ui.yes_no_answer = kAnswerYes;
+  ExpectProgramEndsAfter([&](UpdateDriver& driver) {
+    driver.cmdVerifica_Click();
+    // The install failed and the window is idle: the extracted files are still there.
+    if (!FileIsThere(temp + "readme.txt")) std::exit(4);
+    driver.cmdEsci_Click();
+  });
+  EXPECT_FALSE(FileIsThere(temp + "readme.txt"));
+  EXPECT_FALSE(FileIsThere(temp + "setupZT.exe"));
 }
 
 TEST_F(UpdateDriverTest, EqualVersionSaysSoThenUnloads) {
@@ -330,6 +372,43 @@ INSTANTIATE_TEST_SUITE_P(
                        "status 4."}),
     [](const ::testing::TestParamInfo<InstallFailure>& info) { return info.param.label; });
 
+TEST_F(UpdateDriverTest, AnInstallerThatCannotBeStartedIsReportedWithTheReason) {
+  fixture.PublishVersion("1.0.23");
+  fixture.PublishSetupNotExecutable();
+  fixture.Serve();
+  ui.yes_no_answer = kAnswerYes;
+  auto driver = LoadedDriver();
+  driver->cmdVerifica_Click();
+
+  ASSERT_EQ(ui.boxes.size(), 2u);
+  EXPECT_EQ(ui.boxes[1].text,
+            "The update could not be installed: the installer could not be "
+            "started: " +
+                fixture.InstallerPath() + " is not executable.");
+  EXPECT_TRUE(view.IsIdle());
+  EXPECT_TRUE(fixture.ProgramsRun().empty());
+}
+
+// A parent that ignores SIGCHLD hands that on to the updater; the installer's exit status is
+// then lost, unless the updater undoes it when it starts.
+TEST_F(UpdateDriverTest, AnIgnoredChildSignalFromTheParentDoesNotHideTheInstallersStatus) {
+  fixture.PublishVersion("1.0.23");
+  fixture.PublishSetup(4);
+  fixture.Serve();
+  ui.yes_no_answer = kAnswerYes;
+  struct sigaction ignore {};
+  ignore.sa_handler = SIG_IGN;
+  struct sigaction saved {};
+  ::sigaction(SIGCHLD, &ignore, &saved);
+  auto driver = LoadedDriver();
+  driver->cmdVerifica_Click();
+  ::sigaction(SIGCHLD, &saved, nullptr);
+
+  ASSERT_EQ(ui.boxes.size(), 2u);
+  EXPECT_EQ(ui.boxes[1].text,
+            "The update could not be installed: the installer ended with exit status 4.");
+}
+
 TEST_F(UpdateDriverTest, FailedInstallerRanOnceAndTheServedApplicationWasNotStarted) {
   fixture.PublishVersion("1.0.23");
   fixture.PublishSetup(4);
@@ -340,8 +419,13 @@ TEST_F(UpdateDriverTest, FailedInstallerRanOnceAndTheServedApplicationWasNotStar
   EXPECT_THAT(fixture.ProgramsRun(), ElementsAre(fixture.InstallerPath()));
 }
 
-TEST_F(UpdateDriverTest, UnreadableVersionFileIsNotTakenForNoNewerVersion) {
-  fixture.PublishVersion("<html>error</html>");
+class UnreadableVersionTest : public UpdateDriverTest,
+                              public ::testing::WithParamInterface<const char*> {};
+
+// Error pages and other text served in place of the version file: a digit in them ("2.0",
+// "503") must not make a version of them, and "nothing newer" would be a lie.
+TEST_P(UnreadableVersionTest, IsSaidSoAndNotTakenForNoNewerVersion) {
+  fixture.PublishVersion(GetParam());
   fixture.Serve();
   auto driver = LoadedDriver();
   driver->cmdVerifica_Click();
@@ -350,6 +434,11 @@ TEST_F(UpdateDriverTest, UnreadableVersionFileIsNotTakenForNoNewerVersion) {
   EXPECT_EQ(ui.boxes[0].style, kStyleOkInformation);
   EXPECT_TRUE(view.IsIdle());
 }
+
+INSTANTIATE_TEST_SUITE_P(ServedText, UnreadableVersionTest,
+                         ::testing::Values("<html>error</html>",
+                                           "<!DOCTYPE HTML PUBLIC \"-//IETF//DTD HTML 2.0//EN\">",
+                                           "Error 503", "1.0.23-beta", "v1.0.23"));
 
 TEST_F(UpdateDriverTest, UnsafeTemporaryFolderIsReportedAndNothingIsDownloaded) {
   fixture.PublishVersion("1.0.23");
@@ -394,9 +483,39 @@ TEST_F(UpdateDriverTest, UnknownSizeRaisesNoBarErrorsAndEndsAtOneHundredPercent)
       MakeDriver(fixture.Setup(responder.Url("/versionZT.dat"), responder.Url("/setupZT.zip")));
   driver->Form_Load();
   driver->cmdVerifica_Click();
-  ASSERT_EQ(ui.boxes.size(), 1u) << ui.boxes[0].title << ": " << ui.boxes[0].text;
-  EXPECT_EQ(ui.boxes[0].title, "Update available");
+  ASSERT_EQ(ui.boxes.size(), 1u);
+  EXPECT_EQ(ui.boxes[0].title, "Update available") << ui.boxes[0].text;
   EXPECT_EQ(view.bar().Caption(), "100 %");
+}
+
+TEST_F(UpdateDriverTest, TheSetupDownloadStartsFromAnEmptyBarWhenNoSizeIsKnown) {
+  LoopbackResponder responder;
+  // No Content-Length: the body ends when the connection closes.
+  const std::string head = "HTTP/1.1 200 OK\r\nConnection: close\r\n\r\n";
+  responder.Enqueue(Reply().Send(head));                 // HEAD versionZT.dat
+  responder.Enqueue(Reply().Send(head + "1.0.23\r\n"));  // GET
+  responder.Enqueue(Reply().Send(head));                 // HEAD setupZT.zip
+  responder.Enqueue(
+      Reply().Send(head).Trickle(std::string(4000, 'z'), 500, std::chrono::milliseconds(20)));
+  ui.yes_no_answer = kAnswerYes;
+  auto driver =
+      MakeDriver(fixture.Setup(responder.Url("/versionZT.dat"), responder.Url("/setupZT.zip")));
+  driver->Form_Load();
+  std::vector<std::string> captions_while_downloading_setup;
+  ui.on_yield = [&] {
+    if (view.stop_enabled) captions_while_downloading_setup.push_back(view.bar().Caption());
+  };
+  driver->cmdVerifica_Click();
+  ui.on_yield = nullptr;
+
+  ASSERT_FALSE(captions_while_downloading_setup.empty());
+  // Not the version file's 100 %; the bar fills only once the whole archive is in.
+  for (const std::string& caption : captions_while_downloading_setup) {
+    EXPECT_EQ(caption, "0 %");
+  }
+  ASSERT_EQ(ui.boxes.size(), 2u);  // the question, then the archive that is none
+  EXPECT_EQ(ui.boxes[1].text,
+            "The update could not be installed: the setup archive could not be extracted.");
 }
 
 // --- startup, the settings file and the menu ------------------------------------------------
@@ -420,6 +539,8 @@ TEST_F(UpdateDriverTest, StartupReadsTheSettingsFile) {
       {"host:abc\r\n1\r\n", true, {"13 Type mismatch"}, "host", 8080},
       {"host:99999\r\n1\r\n", true, {"6 Overflow"}, "host", 8080},
       {":\r\n0\r\n", false, {"You must initiate a dial-up connection"}, "", 8080},
+      // Only a flag of exactly "0" asks for a dial-up connection.
+      {":\r\n00\r\n", true, {}, "", 8080},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.contents == nullptr ? "(no file)" : c.contents);

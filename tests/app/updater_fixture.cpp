@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -17,6 +18,9 @@
 
 namespace rariduze::testing {
 namespace {
+
+// Set where a scenario is expected to end the program: only there may the process end.
+bool process_may_end = false;
 
 // Set by the parent of a death test for a child that builds its fixture afresh.
 constexpr const char* kSharedAppDir = "RARIDUZE_TEST_SHARED_APP_DIR";
@@ -123,6 +127,13 @@ void RecordingView::ShowProxyDialog(ProxyForm& form) {
 }
 
 void RecordingView::ProcessEnding() {
+  // The program ends with status 0 whatever led there; a test that did not expect it must
+  // not pass for having ended quietly.
+  if (!process_may_end) {
+    std::fprintf(stderr, "The updater ended the program where the test did not expect it.\n");
+    std::fflush(stderr);
+    std::_Exit(1);
+  }
   std::ofstream log(ending_log_, std::ios::app);
   log << "ending: caption \"" << check_caption << "\", check "
       << (check_enabled ? "enabled" : "disabled") << ", stop "
@@ -191,6 +202,32 @@ void UpdaterFixture::PublishSetupWithoutInstaller() {
   Zip(www_.File("setupZT.zip"), {installer_.File("readme.txt")});
 }
 
+void UpdaterFixture::PublishSetupNotExecutable() {
+  CopyStandIn(installer_.File("setupZT.exe"));
+  std::filesystem::permissions(
+      installer_.File("setupZT.exe"),
+      std::filesystem::perms::owner_read | std::filesystem::perms::owner_write |
+          std::filesystem::perms::group_read | std::filesystem::perms::others_read);
+  Zip(www_.File("setupZT.zip"), {installer_.File("setupZT.exe")});
+}
+
+void UpdaterFixture::PublishSetupWithEntries(const std::map<std::string, std::string>& entries,
+                                             int exit_status) {
+  ::setenv("RARIDUZE_STAND_IN_EXIT", std::to_string(exit_status).c_str(), 1);
+  const std::string tree = installer_.File("tree");
+  std::filesystem::create_directories(tree);
+  CopyStandIn(tree + "/setupZT.exe");
+  for (const auto& [name, bytes] : entries) {
+    std::filesystem::create_directories(std::filesystem::path(tree + "/" + name).parent_path());
+    WriteFile(tree + "/" + name, bytes);
+  }
+  // Stored with their folders, as the zip tool does when it is given a tree.
+  std::filesystem::remove(www_.File("setupZT.zip"));
+  ProgramRun run = RunProgram(
+      {"sh", "-c", "cd \"$1\" && zip -q -r \"$2\" .", "sh", tree, www_.File("setupZT.zip")});
+  if (run.exit_status != 0) throw std::runtime_error("zip failed: " + run.errors);
+}
+
 void UpdaterFixture::PublishFile(const std::string& name, const std::string& bytes) {
   WriteFile(www_.File(name), bytes);
 }
@@ -221,6 +258,8 @@ UpdaterSetup UpdaterFixture::Setup(const std::string& version_url, const std::st
   setup.setup_url = setup_url;
   setup.app_dir = AppDir();
   setup.dial_up_active = [] { return false; };  // no dial-up connection at all
+  // Whatever key this build carries, a test signs with keys of its own or not at all.
+  setup.publisher_key = "";
   return setup;
 }
 
@@ -234,6 +273,7 @@ void UpdaterFixture::ExpectProcessEnds(const std::function<void()>& scenario) {
   SetEnvironment("RARIDUZE_TEST_WORK_DIR", child_work_->path());
   EXPECT_EXIT(
       {
+        process_may_end = true;
         scenario();
         std::exit(3);  // the scenario came back: the process did not end
       },

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <functional>
+#include <map>
 #include <memory>
 #include <optional>
 #include <string>
@@ -51,7 +52,8 @@ class ScriptedUi : public UiServices {
 std::vector<ShownBox> ReadBoxLog(const std::string& path);
 
 // A window without a toolkit: it keeps what the driver shows and records what it is asked to
-// do. The dialog is played by on_proxy_dialog; the end of the process is logged to a file.
+// do. The dialog is played by on_proxy_dialog; the end of the process is logged to a file,
+// and outside a scenario run by ExpectProcessEnds it ends the process with status 1.
 class RecordingView : public UpdaterView {
  public:
   RecordingView(UiServices& ui, std::string ending_log);
@@ -102,7 +104,15 @@ class UpdaterFixture {
   void PublishSetup(int exit_status = 0, const std::string& extra_content = {});
   // A setup archive that holds no installer.
   void PublishSetupWithoutInstaller();
+  // A setup archive whose installer may not be executed.
+  void PublishSetupNotExecutable();
+  // A setup archive with the installer (exiting with exit_status) at its top and other
+  // entries beside it: name (which may hold folders, "docs/manual.txt") and bytes.
+  void PublishSetupWithEntries(const std::map<std::string, std::string>& entries,
+                               int exit_status = 0);
   void PublishFile(const std::string& name, const std::string& bytes);
+  // The path of a file in the served update directory.
+  std::string PublishedPath(const std::string& name) const { return www_.File(name); }
   void InstallVersion(const std::string& version);
   void WriteSettings(const std::string& bytes);
   // Starts nginx over the update directory (server_config goes into its server block).

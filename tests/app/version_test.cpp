@@ -36,6 +36,16 @@ TEST(IsNewerVersion, WeighsEveryPartAsFourDigits) {
   }
 }
 
+TEST(IsVersionText, OnlyDigitsFullStopsAndBlanksWithADigit) {
+  for (const char* text : {"1.0.22", "2.3.0.104", "7", "1. 2", " 1.0 "}) {
+    EXPECT_TRUE(IsVersionText(text)) << text;
+  }
+  for (const char* text : {"", ".", " . ", "Error 503", "1.0.23-beta", "v1.0", "1,0",
+                           "<!DOCTYPE HTML PUBLIC \"-//IETF//DTD HTML 2.0//EN\">", "1e3"}) {
+    EXPECT_FALSE(IsVersionText(text)) << text;
+  }
+}
+
 TEST(VersionFiles, ReadTheFirstFieldByTheTextFieldRule) {
   testing::TestDir dir;
   const std::string folder = dir.path() + "/";

@@ -268,6 +268,92 @@ TEST_F(InternetTest, RangesThatDoNotStartWhereAskedOrBodiesTooShortFail) {
   }
 }
 
+// A range that starts where asked but stops before the file does would end the body early,
+// with the rest of the file never asked for.
+TEST_F(InternetTest, ARangeThatEndsBeforeTheFileDoesFails) {
+  LoopbackResponder responder;
+  std::string body = Pattern(1000);
+  for (const char* range : {"bytes 300-399/1000", "bytes 300-999/1001", "bytes 300-299/1000",
+                            "bytes 300-999/many", "lines 300-999/1000"}) {
+    SCOPED_TRACE(range);
+    responder.Enqueue(Reply::Answer("HTTP/1.1 200 OK", body));
+    responder.Enqueue(Reply::Answer("HTTP/1.1 206 Partial Content", body.substr(300, 100),
+                                    std::string("Content-Range: ") + range + "\r\n"));
+    InternetHandle url = api_->OpenUrl(session_, responder.Url("/x"));
+    ASSERT_NE(url, 0u);
+    EXPECT_EQ(api_->SetFilePointer(url, 300), kInvalidSetFilePointer);
+    char buffer[16];
+    std::uint32_t read = 0;
+    EXPECT_FALSE(api_->ReadFile(url, buffer, sizeof buffer, &read));
+    api_->CloseHandle(url);
+  }
+}
+
+// The value of a header line in a header block ("Name: value\r\n"); empty when it is not there.
+std::string HeaderValue(const std::string& block, const std::string& name) {
+  const std::size_t at = block.find("\r\n" + name + ": ");
+  if (at == std::string::npos) return {};
+  const std::size_t from = at + name.size() + 4;
+  return block.substr(from, block.find("\r\n", from) - from);
+}
+
+// Positioning with the date the file had: nginx sends the rest while the file is that one,
+// and the whole file, from byte 0, once it is another.
+TEST_F(NginxInternetTest, SetFilePointerIfUnchangedGoesOnOnlyWithTheSameFile) {
+  const std::string modified =
+      HeaderValue(Head(HostOf(*nginx_), "/file.bin").headers, "Last-Modified");
+  ASSERT_TRUE(modified.ends_with(" GMT")) << modified;
+  InternetHandle url = api_->OpenUrl(session_, nginx_->Url("/file.bin"));
+  ASSERT_NE(url, 0u);
+  EXPECT_EQ(api_->SetFilePointerIfUnchanged(url, 1000, modified), 1000);
+  Body rest = ReadAll(url);
+  api_->CloseHandle(url);
+  EXPECT_TRUE(rest.ok);
+  EXPECT_TRUE(rest.bytes == content_.substr(1000)) << rest.bytes.size();
+
+  url = api_->OpenUrl(session_, nginx_->Url("/file.bin"));
+  ASSERT_NE(url, 0u);
+  EXPECT_EQ(api_->SetFilePointerIfUnchanged(url, 1000, "Mon, 07 Oct 2024 08:00:00 GMT"), 0);
+  Body whole = ReadAll(url);
+  api_->CloseHandle(url);
+  EXPECT_TRUE(whole.ok);
+  EXPECT_TRUE(whole.bytes == content_) << whole.bytes.size();
+
+  const std::string log = nginx_->AccessLogSynced();
+  EXPECT_NE(log.find("GET /file.bin HTTP/1.1 206 4000 range=\"bytes=1000-\""), std::string::npos)
+      << log;
+  EXPECT_NE(log.find("GET /file.bin HTTP/1.1 200 5000 range=\"bytes=1000-\""), std::string::npos)
+      << log;
+}
+
+TEST_F(InternetTest, SetFilePointerIfUnchangedSendsTheValidatorAsItIs) {
+  LoopbackResponder responder;
+  const std::string body = Pattern(100);
+  responder.Enqueue(Reply::Answer("HTTP/1.1 200 OK", body));
+  responder.Enqueue(Reply::Answer("HTTP/1.1 206 Partial Content", body.substr(40),
+                                  "Content-Range: bytes 40-99/100\r\n"));
+  InternetHandle url = api_->OpenUrl(session_, responder.Url("/x"));
+  ASSERT_NE(url, 0u);
+  const std::string validator = "Tue, 08 Oct 2024 08:00:00 GMT";
+  EXPECT_EQ(api_->SetFilePointerIfUnchanged(url, 40, validator), 40);
+  EXPECT_TRUE(ReadAll(url).bytes == body.substr(40));
+  // One that could end the header line is no validator: nothing is asked.
+  for (const std::string& broken :
+       {std::string(), validator + "\r\nX-Smuggled: 1", validator + "\n", std::string("a\0b", 3)}) {
+    EXPECT_EQ(api_->SetFilePointerIfUnchanged(url, -10, broken), kInvalidSetFilePointer);
+  }
+  // Staying where the read is asks nothing either.
+  EXPECT_EQ(api_->SetFilePointerIfUnchanged(url, 0, validator), 100);
+  api_->CloseHandle(url);
+  const std::vector<std::string> requests = responder.Requests();
+  ASSERT_EQ(requests.size(), 2u);
+  EXPECT_EQ(requests[0].find("If-Range"), std::string::npos) << requests[0];
+  EXPECT_NE((requests[1] + "\r\n").find("\r\nIf-Range: " + validator + "\r\n"),
+            std::string::npos)
+      << requests[1];
+  EXPECT_NE(requests[1].find("\r\nRange: bytes=40-"), std::string::npos) << requests[1];
+}
+
 // The HEAD operations against the scripted responder.
 class InternetHeadRequestTest : public InternetTest {
  protected:
@@ -356,11 +442,14 @@ TEST_F(InternetHeadRequestTest, NoAnswerMeansNeitherHeadersNorStatus) {
   EXPECT_FALSE(refused.status_ok);
 }
 
-TEST_F(InternetHeadRequestTest, AnAnswerWithALengthThatIsNoNumberIsNoAnswer) {
+// Without a body a length that is no number describes nothing: the headers were read.
+TEST_F(InternetHeadRequestTest, AnAnswerWithALengthThatIsNoNumberKeepsItsHeaders) {
   responder_.Enqueue(Reply().Send("HTTP/1.1 200 OK\r\nContent-Length: abc\r\n\r\n"));
   HeadAnswer answer = Head(Host(), "/x");
-  EXPECT_FALSE(answer.headers_ok);
-  EXPECT_FALSE(answer.status_ok);
+  EXPECT_TRUE(answer.headers_ok);
+  EXPECT_NE(answer.headers.find("Content-Length: abc\r\n"), std::string::npos) << answer.headers;
+  EXPECT_TRUE(answer.status_ok);
+  EXPECT_EQ(answer.status, "200");
 }
 
 TEST_F(InternetHeadRequestTest, HostTextsThatAreNoHostAreRefused) {

@@ -40,6 +40,13 @@ TEST(FormatNumber, Patterns) {
   EXPECT_EQ(FormatNumber(2.5, "0000"), "0003");
   EXPECT_EQ(FormatNumber(-1.25, "0.0"), "-1.3");
   EXPECT_EQ(FormatNumber(33.33, "0.00", ","), "33,33");
+  // Rounded once, on the digits the number reads as.
+  EXPECT_EQ(FormatNumber(0.124999, "0.00"), "0.12");
+  EXPECT_EQ(FormatNumber(0.124999, "##.00"), ".12");
+  EXPECT_EQ(FormatNumber(0.125, "0.00"), "0.13");
+  EXPECT_EQ(FormatNumber(9.995, "0.00"), "10.00");
+  EXPECT_EQ(FormatNumber(-0.004, "0.00"), "0.00");
+  EXPECT_EQ(FormatNumber(1e20, "0"), "100000000000000000000");
 }
 
 }  // namespace

@@ -201,6 +201,39 @@ TEST_F(ProxyFormTest, PortAboveTheRangeIsRefusedAndNothingIsSaved) {
   EXPECT_EQ(testing::ReadFile(SettingsPath()), "h:32767\r\n1\r\n");
 }
 
+// The port text may come from the file as it was: only the digits it starts with count, so a
+// sign or an exponent never makes a number out of range.
+TEST_F(ProxyFormTest, ThePortIsReadDigitByDigitFromTheStartOfItsText) {
+  struct Case {
+    const char* stored_port;
+    bool refused;
+    std::int16_t port;
+  };
+  for (const Case& c :
+       {Case{"-99999", false, 0}, Case{"-1e999", false, 0}, Case{"8080x", false, 8080},
+        Case{"1e3", false, 1}, Case{" 80", false, 0}, Case{"00032767", false, 32767},
+        Case{"32768", true, 0}, Case{"99999999999999999999", true, 0}}) {
+    SCOPED_TRACE(c.stored_port);
+    testing::WriteFile(SettingsPath(), std::string("h:") + c.stored_port + "\r\n1\r\n");
+    ui.boxes.clear();
+    target = RecordingTarget();
+    Open();
+    EXPECT_EQ(dialog.port, c.stored_port);
+    form->cmdOk_Click();
+    if (c.refused) {
+      EXPECT_EQ(ui.boxes,
+                std::vector<std::string>{"The proxy port must be a number from 0 to 32767."});
+      EXPECT_EQ(target.applied, 0);
+      EXPECT_FALSE(dialog.closed);
+    } else {
+      EXPECT_TRUE(ui.boxes.empty());
+      EXPECT_EQ(target.applied, 1);
+      EXPECT_EQ(target.port, c.port);
+      EXPECT_TRUE(dialog.closed);
+    }
+  }
+}
+
 TEST_F(ProxyFormTest, SettingsThatCannotBeSavedAreSaidSoAndStillApplied) {
   // A folder where the file should be: it exists, but cannot be replaced by a file.
   std::filesystem::create_directories(SettingsPath() + "/inside");

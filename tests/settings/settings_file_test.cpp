@@ -33,12 +33,10 @@ TEST_F(SettingsFileTest, ReadsAddressPortAndLanFlag) {
   EXPECT_EQ(settings.proxy, "10.0.0.1:8080");
   EXPECT_EQ(settings.lan_flag, "1");
   EXPECT_TRUE(settings.HasProxy());
-  EXPECT_TRUE(settings.UsesLan());
 
   settings = Read("  \"proxy.example, inc:3128\"\r\n0\r\n");
   EXPECT_EQ(settings.proxy, "proxy.example, inc:3128");
   EXPECT_EQ(settings.lan_flag, "0");
-  EXPECT_FALSE(settings.UsesLan());
 }
 
 TEST_F(SettingsFileTest, AFileThatEndsEarlyLeavesTheRestEmpty) {
@@ -46,18 +44,33 @@ TEST_F(SettingsFileTest, AFileThatEndsEarlyLeavesTheRestEmpty) {
   EXPECT_EQ(empty.proxy, "");
   EXPECT_EQ(empty.lan_flag, "");
   EXPECT_FALSE(empty.HasProxy());
-  EXPECT_TRUE(empty.UsesLan());
 
   ConnectionSettings one_line = Read("10.0.0.1:8080\r\n");
   EXPECT_EQ(one_line.proxy, "10.0.0.1:8080");
   EXPECT_EQ(one_line.lan_flag, "");
-  EXPECT_TRUE(one_line.UsesLan());
 }
 
-TEST_F(SettingsFileTest, OnlyAFlagOfExactlyZeroAsksForDialUp) {
-  EXPECT_FALSE(Read(":\r\n0\r\n").UsesLan());
-  EXPECT_TRUE(Read(":\r\n00\r\n").UsesLan());
-  EXPECT_TRUE(Read(":\r\n 1\r\n").UsesLan());
+TEST_F(SettingsFileTest, TheFlagIsKeptAsWrittenWithoutLeadingBlanks) {
+  EXPECT_EQ(Read(":\r\n00\r\n").lan_flag, "00");
+  EXPECT_EQ(Read(":\r\n 1\r\n").lan_flag, "1");
+}
+
+TEST(SplitProxyEntry, AddressBeforeTheFirstColonPortUpToTheSecond) {
+  ProxyEntry plain = SplitProxyEntry("10.0.0.1:8080");
+  EXPECT_EQ(plain.address, "10.0.0.1");
+  EXPECT_EQ(plain.port, "8080");
+
+  ProxyEntry more = SplitProxyEntry("host:80:extra");
+  EXPECT_EQ(more.address, "host");
+  EXPECT_EQ(more.port, "80");
+
+  ProxyEntry colon = SplitProxyEntry(":");
+  EXPECT_EQ(colon.address, "");
+  EXPECT_EQ(colon.port, "");
+
+  ProxyEntry none = SplitProxyEntry("proxyhost");
+  EXPECT_EQ(none.address, "proxyhost");
+  EXPECT_FALSE(none.port.has_value());
 }
 
 TEST_F(SettingsFileTest, AColonAloneOrABlankEntrySetsNoProxy) {
@@ -103,7 +116,7 @@ TEST_F(SettingsFileTest, TypedTextCannotBreakTheFileApart) {
   // rest into the LAN flag, a double quote would swallow the flag.
   ASSERT_TRUE(WriteSettingsIfPresent(files_, path_, "evil\r\n0", "80", true));
   EXPECT_EQ(ReadSettings(files_, path_).proxy, "evil0:80");
-  EXPECT_TRUE(ReadSettings(files_, path_).UsesLan());
+  EXPECT_EQ(ReadSettings(files_, path_).lan_flag, "1");
 
   ASSERT_TRUE(WriteSettingsIfPresent(files_, path_, "a,b", "80", true));
   EXPECT_EQ(ReadSettings(files_, path_).proxy, "a,b:80");

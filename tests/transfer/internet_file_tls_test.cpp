@@ -138,7 +138,7 @@ TEST_F(InternetFileTlsTest, HttpsGoesThroughANamedProxyAsATunnel) {
   EXPECT_EQ(outcome.events.back(), "complete");
   EXPECT_TRUE(ReadFile(local) == body_);
   // The proxy saw only where to connect; the requests went inside the tunnel.
-  const std::string tunnel = "CONNECT 127.0.0.1:" + std::to_string(nginx_->port());
+  const std::string tunnel = "CONNECT localhost:" + std::to_string(nginx_->port());
   EXPECT_NE(proxy.Log().find(tunnel), std::string::npos) << proxy.Log();
   EXPECT_EQ(proxy.Log().find("/setupZT.zip"), std::string::npos) << proxy.Log();
   EXPECT_NE(nginx_->AccessLogSynced().find("GET /setupZT.zip HTTP/1.1 200"), std::string::npos);

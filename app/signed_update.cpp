@@ -1,0 +1,34 @@
+#include "app/signed_update.h"
+
+#include <utility>
+
+#include "signing/byte_source.h"
+#include "signing/trusted_comment.h"
+#include "signing/verify.h"
+
+namespace rariduze {
+
+SignedUpdate::SignedUpdate(const std::string& publisher_key)
+    : required_(publisher_key.find_first_not_of(" \t\r\n") != std::string::npos) {
+  if (required_) key_ = ParsePublicKey(publisher_key).key;
+}
+
+std::optional<std::string> SignedUpdate::VerifiedComment(const std::string& file) const {
+  if (!key_) return std::nullopt;
+  const BoundedFile signature = ReadFileUpTo(SignatureOf(file), kMaxSignatureFileBytes);
+  if (signature.outcome != BoundedFile::Outcome::kRead) return std::nullopt;
+  Verification verification = VerifyFile(*key_, file, signature.bytes);
+  if (!verification.ok) return std::nullopt;
+  return std::move(verification.trusted_comment);
+}
+
+bool SignedUpdate::VersionFileHolds(const std::string& version_file) const {
+  return VerifiedComment(version_file).has_value();
+}
+
+bool SignedUpdate::SetupArchiveHolds(const std::string& archive, const std::string& version) const {
+  const std::optional<std::string> comment = VerifiedComment(archive);
+  return comment && TrustedCommentNamesVersion(*comment, version);
+}
+
+}  // namespace rariduze

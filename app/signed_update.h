@@ -1,0 +1,54 @@
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+
+#include "signing/signature_format.h"
+
+namespace rariduze {
+
+// The signature checks of an update, for a build that carries the publisher's key: the server
+// publishes each file's signature beside it, under the file's name + ".minisig", and the
+// setup archive's trusted comment names the version it installs ("version:1.0.23"). Without a
+// key nothing is checked, and the updater installs what the server offers.
+class SignedUpdate {
+ public:
+  static constexpr const char* kSignatureSuffix = ".minisig";
+
+  // publisher_key: the key line of the publisher's .pub file; empty for none. A key that
+  // cannot be read still asks for signatures and lets none hold, so a broken build setting
+  // never turns the checks off.
+  explicit SignedUpdate(const std::string& publisher_key);
+
+  // Whether the update files must be signed.
+  bool Required() const { return required_; }
+
+  // Where the signature of the file at url (or path) is.
+  static std::string SignatureOf(const std::string& url_or_path) {
+    return url_or_path + kSignatureSuffix;
+  }
+
+  // A signature file is a few hundred bytes: one announced or arriving larger is refused
+  // before it is read whole.
+  static bool TooLargeForASignature(std::int64_t bytes) {
+    return bytes > static_cast<std::int64_t>(kMaxSignatureFileBytes);
+  }
+
+  // True when the signature file at SignatureOf(version_file) holds for version_file.
+  bool VersionFileHolds(const std::string& version_file) const;
+
+  // True when the signature file at SignatureOf(archive) holds for archive and its trusted
+  // comment names exactly version, the one the verified version file announced: an older
+  // signed archive left on the server does not pass for the newer version.
+  bool SetupArchiveHolds(const std::string& archive, const std::string& version) const;
+
+ private:
+  // The trusted comment of a signature that holds for file; nothing otherwise.
+  std::optional<std::string> VerifiedComment(const std::string& file) const;
+
+  bool required_ = false;
+  std::optional<PublicKey> key_;
+};
+
+}  // namespace rariduze

@@ -1,0 +1,465 @@
+// Updates from a build with the publisher's key: the update server publishes a signature
+// beside each of the two files, and the driver installs only what the key signed, for the
+// version the signed version file announced. Keys and signatures are made by the real
+// signing tool; nginx serves them, and a scripted server plays what nginx will not.
+#include <algorithm>
+#include <chrono>
+#include <cstdint>
+#include <filesystem>
+#include <functional>
+#include <memory>
+#include <random>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include "app/update_driver.h"
+#include "platform/file_system.h"
+#include "platform/internet.h"
+#include "signing/signature_format.h"
+#include "tests/app/updater_fixture.h"
+#include "tests/support/loopback_responder.h"
+#include "tests/support/signing_keys.h"
+#include "tests/support/test_dir.h"
+
+namespace rariduze::testing {
+namespace {
+
+using ::testing::ElementsAre;
+using ::testing::Field;
+using ::testing::IsEmpty;
+
+const char kUpdateAvailable[] =
+    "1.0.23 version of Zentri PC is available for the download\r"
+    "Would you like to download and install the new version?";
+const char kNotVerified[] = "The version information on the update server could not be verified.";
+const char kSignatureNotValid[] =
+    "The update could not be installed: the setup archive's signature is not valid.";
+const char kIdleAtTheEnd[] =
+    "ending: caption \"Check for New version\", check enabled, stop disabled\n";
+
+// The files an update leaves in the temporary folder while it runs, signatures included.
+const char* const kTemporaryFiles[] = {"ZTVersion", "ZTVersion.minisig", "setupZT.zip",
+                                       "setupZT.zip.minisig", "setupZT.exe"};
+
+// A signature file's text with its trusted comment line replaced by comment.
+std::string WithTrustedComment(const std::string& signature, const std::string& comment) {
+  const std::string label = "\ntrusted comment: ";
+  const std::size_t start = signature.find(label);
+  const std::size_t end = signature.find('\n', start + 1);
+  if (start == std::string::npos || end == std::string::npos) {
+    ADD_FAILURE() << "no trusted comment in " << signature;
+    return signature;
+  }
+  return signature.substr(0, start) + label + comment + signature.substr(end);
+}
+
+// The cases below publish through the fixture's members, hence public ones.
+class SignedUpdateTest : public ::testing::Test {
+ public:
+  UpdaterFixture fixture;
+  ScriptedUi ui{fixture.BoxLog()};
+  RecordingView view{ui, fixture.EndingLog()};
+  TestDir keys{"keys"};
+  SigningKeyPair publisher{keys.path(), "publisher"};
+  SigningKeyPair stranger{keys.path(), "stranger"};
+
+  // A driver of a build that carries key (by default the publisher's), after its load step.
+  std::unique_ptr<UpdateDriver> KeyedDriver(UpdaterSetup setup, const std::string& key) {
+    setup.publisher_key = key;
+    auto driver = std::make_unique<UpdateDriver>(view, ui, fixture.internet(),
+                                                 FileSystem::Default(), std::move(setup));
+    driver->Form_Load();
+    return driver;
+  }
+  std::unique_ptr<UpdateDriver> KeyedDriver() {
+    return KeyedDriver(fixture.Setup(), publisher.key_line());
+  }
+
+  // Signs a published file as the publisher does, into name + ".minisig" beside it.
+  std::string Sign(const std::string& name, const std::string& trusted_comment = "",
+                   bool legacy = false) {
+    return publisher.Sign(fixture.PublishedPath(name), trusted_comment, legacy);
+  }
+  // The update to 1.0.23 as the publisher puts it on the server: both files and their
+  // signatures, the archive's naming the version it installs.
+  void PublishSignedUpdate(int installer_exit = 0) {
+    fixture.PublishVersion("1.0.23");
+    fixture.PublishSetup(installer_exit);
+    Sign("versionZT.dat");
+    Sign("setupZT.zip", "version:1.0.23");
+  }
+
+  bool LogHas(const std::string& request) {
+    return fixture.server().AccessLogSynced().find(request) != std::string::npos;
+  }
+  bool NoTemporaryFileLeft() {
+    for (const char* name : kTemporaryFiles) {
+      if (FileIsThere(fixture.TempFolder() + name)) return false;
+    }
+    return true;
+  }
+};
+
+// --- what the key signed is installed -------------------------------------------------------
+
+TEST_F(SignedUpdateTest, AGoodPairInstallsAndTheUnloadTakesTheSignaturesAway) {
+  PublishSignedUpdate();
+  fixture.Serve();
+  ui.yes_no_answer = kAnswerYes;
+  fixture.ExpectProcessEnds([&] {
+    auto driver = KeyedDriver();
+    driver->cmdVerifica_Click();
+  });
+  EXPECT_THAT(ReadBoxLog(fixture.BoxLog()),
+              ElementsAre(Field(&ShownBox::text, kUpdateAvailable),
+                          Field(&ShownBox::text,
+                                "Update successfully completed! It will be started Zentri PC")));
+  EXPECT_THAT(fixture.WaitForProgramsRun(2),
+              ElementsAre(fixture.InstallerPath(), fixture.ServedAppPath()));
+  EXPECT_TRUE(NoTemporaryFileLeft());
+  EXPECT_EQ(ReadFile(fixture.EndingLog()), kIdleAtTheEnd);
+}
+
+TEST_F(SignedUpdateTest, EachSignatureIsFetchedAfterItsFileAndStartsTheBarAfresh) {
+  PublishSignedUpdate(4);  // an installer that fails keeps the program running
+  fixture.Serve();
+  ui.yes_no_answer = kAnswerYes;
+  auto driver = KeyedDriver();
+  // What the bar showed, each change once.
+  std::vector<std::string> captions;
+  ui.on_yield = [&] {
+    const std::string caption = view.bar().Caption();
+    if (captions.empty() || captions.back() != caption) captions.push_back(caption);
+  };
+  driver->cmdVerifica_Click();
+  ui.on_yield = nullptr;
+
+  ASSERT_EQ(ui.boxes.size(), 2u);
+  EXPECT_EQ(ui.boxes[1].text,
+            "The update could not be installed: the installer ended with exit status 4.");
+  // The access log has a line per request: "GET /path HTTP/1.1 200 ...".
+  std::vector<std::string> gets;
+  std::istringstream log(fixture.server().AccessLogSynced());
+  for (std::string method, path, rest; log >> method >> path && std::getline(log, rest);) {
+    if (method == "GET") gets.push_back(path);
+  }
+  EXPECT_THAT(gets, ElementsAre("/versionZT.dat", "/versionZT.dat.minisig", "/setupZT.zip",
+                                "/setupZT.zip.minisig"));
+  // Full after each file, empty again as the next one starts.
+  EXPECT_EQ(std::count(captions.begin(), captions.end(), "100 %"), 4);
+  EXPECT_EQ(std::count(captions.begin(), captions.end(), "0 %"), 4);
+  EXPECT_EQ(view.bar().Caption(), "100 %");
+}
+
+TEST_F(SignedUpdateTest, ALegacySignedVersionFileIsVerified) {
+  fixture.PublishVersion("1.0.23");
+  Sign("versionZT.dat", "", /*legacy=*/true);
+  fixture.Serve();
+  ui.yes_no_answer = kAnswerNo;
+  auto driver = KeyedDriver();
+  driver->cmdVerifica_Click();
+  ASSERT_EQ(ui.boxes.size(), 1u);
+  EXPECT_EQ(ui.boxes[0].text, kUpdateAvailable);
+  EXPECT_TRUE(view.IsIdle());
+}
+
+TEST_F(SignedUpdateTest, WithoutAKeyNothingIsFetchedBesideTheTwoFiles) {
+  fixture.PublishVersion("1.0.23");
+  fixture.PublishSetup(4);
+  fixture.Serve();
+  ui.yes_no_answer = kAnswerYes;
+  auto driver = KeyedDriver(fixture.Setup(), "");
+  driver->cmdVerifica_Click();
+  // Unsigned, installed as always (the installer ran and failed).
+  ASSERT_EQ(ui.boxes.size(), 2u);
+  EXPECT_EQ(ui.boxes[1].text,
+            "The update could not be installed: the installer ended with exit status 4.");
+  EXPECT_THAT(fixture.ProgramsRun(), ElementsAre(fixture.InstallerPath()));
+  EXPECT_FALSE(LogHas(".minisig"));
+}
+
+// --- a version file the key did not sign ----------------------------------------------------
+
+struct VersionCase {
+  const char* label;
+  std::function<void(SignedUpdateTest&, UpdaterFixture&)> publish;
+};
+
+class UnverifiedVersionTest : public SignedUpdateTest,
+                              public ::testing::WithParamInterface<VersionCase> {};
+
+TEST_P(UnverifiedVersionTest, IsRefusedWithABoxAndNothingIsAsked) {
+  // The archive beside it is good: only the version file's signature stands in the way.
+  PublishSignedUpdate();
+  GetParam().publish(*this, fixture);
+  fixture.Serve();
+  ui.yes_no_answer = kAnswerYes;
+  auto driver = KeyedDriver();
+  driver->cmdVerifica_Click();
+
+  ASSERT_EQ(ui.boxes.size(), 1u);
+  EXPECT_EQ(ui.boxes[0].text, kNotVerified);
+  EXPECT_EQ(ui.boxes[0].style, kStyleOkStop);
+  EXPECT_EQ(ui.boxes[0].title, "RARiduze");
+  EXPECT_TRUE(view.IsIdle());
+  EXPECT_THAT(fixture.ProgramsRun(), IsEmpty());
+  EXPECT_FALSE(LogHas("setupZT.zip")) << "the archive was asked for";
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Signatures, UnverifiedVersionTest,
+    ::testing::Values(
+        VersionCase{"MissingSignature",
+                    [](SignedUpdateTest&, UpdaterFixture& f) {
+                      std::filesystem::remove(f.PublishedPath("versionZT.dat.minisig"));
+                    }},
+        VersionCase{"AVersionChangedAfterSigning",
+                    [](SignedUpdateTest&, UpdaterFixture& f) { f.PublishVersion("1.0.24"); }},
+        VersionCase{"SignatureOfAnotherFile",
+                    [](SignedUpdateTest&, UpdaterFixture& f) {
+                      f.PublishFile("versionZT.dat.minisig",
+                                    ReadFile(f.PublishedPath("setupZT.zip.minisig")));
+                    }},
+        VersionCase{"AnotherKey",
+                    [](SignedUpdateTest& t, UpdaterFixture& f) {
+                      t.stranger.Sign(f.PublishedPath("versionZT.dat"));
+                    }},
+        VersionCase{"TruncatedSignature",
+                    [](SignedUpdateTest&, UpdaterFixture& f) {
+                      const std::string good = ReadFile(f.PublishedPath("versionZT.dat.minisig"));
+                      f.PublishFile("versionZT.dat.minisig", good.substr(0, good.size() / 2));
+                    }},
+        VersionCase{"GarbageSignature",
+                    [](SignedUpdateTest&, UpdaterFixture& f) {
+                      f.PublishFile("versionZT.dat.minisig", "<html>404 Not Found</html>\n");
+                    }},
+        VersionCase{"EditedTrustedComment",
+                    [](SignedUpdateTest&, UpdaterFixture& f) {
+                      f.PublishFile(
+                          "versionZT.dat.minisig",
+                          WithTrustedComment(ReadFile(f.PublishedPath("versionZT.dat.minisig")),
+                                             "version:1.0.23"));
+                    }}),
+    [](const ::testing::TestParamInfo<VersionCase>& info) { return info.param.label; });
+
+TEST_F(SignedUpdateTest, AnOversizedSignatureIsNotEvenDownloaded) {
+  PublishSignedUpdate();
+  fixture.PublishFile("versionZT.dat.minisig", std::string(1024 * 1024, 'x'));
+  fixture.Serve();
+  auto driver = KeyedDriver();
+  driver->cmdVerifica_Click();
+  ASSERT_EQ(ui.boxes.size(), 1u);
+  EXPECT_EQ(ui.boxes[0].text, kNotVerified);
+  EXPECT_TRUE(view.IsIdle());
+  EXPECT_THAT(fixture.ProgramsRun(), IsEmpty());
+  EXPECT_TRUE(LogHas("HEAD /versionZT.dat.minisig"));
+  EXPECT_FALSE(LogHas("GET /versionZT.dat.minisig"));
+}
+
+// A server that announces no size and sends a "signature" without end: the download is
+// stopped soon after more bytes than a signature file may have arrived.
+TEST_F(SignedUpdateTest, ASignatureThatKeepsComingIsStoppedAndRefused) {
+  fixture.PublishVersion("1.0.23");
+  const std::string version = ReadFile(fixture.PublishedPath("versionZT.dat"));
+  const std::string no_size = "HTTP/1.1 200 OK\r\nConnection: close\r\n\r\n";
+  LoopbackResponder server;
+  server.Enqueue(Reply().Send(no_size));            // HEAD versionZT.dat
+  server.Enqueue(Reply().Send(no_size + version));  // GET
+  server.Enqueue(Reply().Send(no_size));            // HEAD versionZT.dat.minisig
+  server.Enqueue(Reply()
+                     .Send(no_size)
+                     .Trickle(std::string(512 * 1024, 'A'), 4096, std::chrono::milliseconds(5))
+                     .Hold());
+  auto driver = KeyedDriver(fixture.Setup(server.Url("/versionZT.dat"), server.Url("/setupZT.zip")),
+                            publisher.key_line());
+  driver->cmdVerifica_Click();
+
+  ASSERT_EQ(ui.boxes.size(), 1u);
+  EXPECT_EQ(ui.boxes[0].text, kNotVerified);
+  EXPECT_TRUE(view.IsIdle());
+  EXPECT_THAT(fixture.ProgramsRun(), IsEmpty());
+  // The download holds what a signature may hold and at most one read more (the temporary
+  // file stays until the unload).
+  const std::uintmax_t received =
+      std::filesystem::file_size(fixture.TempFolder() + "ZTVersion.minisig");
+  EXPECT_GT(received, kMaxSignatureFileBytes);
+  EXPECT_LE(received, kMaxSignatureFileBytes + kMaxReadSize);
+}
+
+TEST_F(SignedUpdateTest, AKeyThatCannotBeReadVerifiesNothing) {
+  PublishSignedUpdate();
+  fixture.Serve();
+  std::string broken = publisher.key_line();
+  broken.replace(broken.size() - 4, 4, "====");
+  auto driver = KeyedDriver(fixture.Setup(), broken);
+  driver->cmdVerifica_Click();
+  ASSERT_EQ(ui.boxes.size(), 1u);
+  EXPECT_EQ(ui.boxes[0].text, kNotVerified);
+  EXPECT_TRUE(view.IsIdle());
+  EXPECT_THAT(fixture.ProgramsRun(), IsEmpty());
+}
+
+// --- a setup archive the key did not sign for this version ----------------------------------
+
+struct ArchiveCase {
+  const char* label;
+  std::function<void(SignedUpdateTest&, UpdaterFixture&)> publish;
+};
+
+class UnverifiedArchiveTest : public SignedUpdateTest,
+                              public ::testing::WithParamInterface<ArchiveCase> {};
+
+TEST_P(UnverifiedArchiveTest, IsNeitherExtractedNorRunNorKept) {
+  PublishSignedUpdate();
+  GetParam().publish(*this, fixture);
+  fixture.Serve();
+  ui.yes_no_answer = kAnswerYes;
+  auto driver = KeyedDriver();
+  driver->cmdVerifica_Click();
+
+  ASSERT_EQ(ui.boxes.size(), 2u);
+  EXPECT_EQ(ui.boxes[0].text, kUpdateAvailable);
+  EXPECT_EQ(ui.boxes[1].text, kSignatureNotValid);
+  EXPECT_EQ(ui.boxes[1].style, kStyleOkStop);
+  EXPECT_TRUE(view.IsIdle());
+  EXPECT_THAT(fixture.ProgramsRun(), IsEmpty());
+  EXPECT_FALSE(FileIsThere(fixture.TempFolder() + "setupZT.zip"));
+  EXPECT_FALSE(FileIsThere(fixture.InstallerPath())) << "the archive was extracted";
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Signatures, UnverifiedArchiveTest,
+    ::testing::Values(
+        ArchiveCase{"OneFlippedByte",
+                    [](SignedUpdateTest&, UpdaterFixture& f) {
+                      std::string archive = ReadFile(f.PublishedPath("setupZT.zip"));
+                      archive[archive.size() / 2] =
+                          static_cast<char>(archive[archive.size() / 2] ^ 1);
+                      f.PublishFile("setupZT.zip", archive);
+                    }},
+        ArchiveCase{"SignatureOfAnotherFile",
+                    [](SignedUpdateTest& t, UpdaterFixture& f) {
+                      t.publisher.Sign(f.PublishedPath("versionZT.dat"), "version:1.0.23", false,
+                                       f.PublishedPath("setupZT.zip.minisig"));
+                    }},
+        ArchiveCase{"AnotherKey",
+                    [](SignedUpdateTest& t, UpdaterFixture& f) {
+                      t.stranger.Sign(f.PublishedPath("setupZT.zip"), "version:1.0.23");
+                    }},
+        ArchiveCase{"MissingSignature",
+                    [](SignedUpdateTest&, UpdaterFixture& f) {
+                      std::filesystem::remove(f.PublishedPath("setupZT.zip.minisig"));
+                    }},
+        ArchiveCase{"TruncatedSignature",
+                    [](SignedUpdateTest&, UpdaterFixture& f) {
+                      const std::string good = ReadFile(f.PublishedPath("setupZT.zip.minisig"));
+                      f.PublishFile("setupZT.zip.minisig", good.substr(0, good.size() - 20));
+                    }},
+        ArchiveCase{"GarbageSignature",
+                    [](SignedUpdateTest&, UpdaterFixture& f) {
+                      std::mt19937 random(5);
+                      std::string garbage(300, '\0');
+                      for (char& c : garbage) c = static_cast<char>(random());
+                      f.PublishFile("setupZT.zip.minisig", garbage);
+                    }},
+        // An archive signed for an older version, its comment edited to name the new one.
+        ArchiveCase{"EditedTrustedComment",
+                    [](SignedUpdateTest& t, UpdaterFixture& f) {
+                      f.PublishFile("setupZT.zip.minisig",
+                                    WithTrustedComment(t.Sign("setupZT.zip", "version:1.0.22"),
+                                                       "version:1.0.23"));
+                    }},
+        ArchiveCase{
+            "AnOlderSignedArchiveBesideTheNewerVersion",
+            [](SignedUpdateTest& t, UpdaterFixture&) { t.Sign("setupZT.zip", "version:1.0.22"); }},
+        ArchiveCase{"ACommentThatNamesNoVersion",
+                    [](SignedUpdateTest& t, UpdaterFixture&) { t.Sign("setupZT.zip"); }},
+        ArchiveCase{"LegacySignatureOverItsLimit",
+                    [](SignedUpdateTest& t, UpdaterFixture& f) {
+                      ASSERT_GT(std::filesystem::file_size(f.PublishedPath("setupZT.zip")),
+                                32u * 1024u);
+                      t.Sign("setupZT.zip", "version:1.0.23", /*legacy=*/true);
+                    }},
+        ArchiveCase{"OversizedSignature",
+                    [](SignedUpdateTest&, UpdaterFixture& f) {
+                      const std::string good = ReadFile(f.PublishedPath("setupZT.zip.minisig"));
+                      f.PublishFile("setupZT.zip.minisig", good + std::string(64 * 1024, '\n'));
+                    }}),
+    [](const ::testing::TestParamInfo<ArchiveCase>& info) { return info.param.label; });
+
+// "Stop Download" while the archive's signature is awaited, from the server's answer to the
+// information request or from its body, stops the update as it would during the archive
+// itself: nothing is installed and no box is shown.
+class StopDuringTheArchiveSignatureTest : public SignedUpdateTest,
+                                          public ::testing::WithParamInterface<const char*> {};
+
+TEST_P(StopDuringTheArchiveSignatureTest, StopsTheUpdate) {
+  const std::string held_method = GetParam();
+  PublishSignedUpdate();
+  LoopbackResponder server;
+  for (const char* name :
+       {"versionZT.dat", "versionZT.dat.minisig", "setupZT.zip", "setupZT.zip.minisig"}) {
+    const std::string bytes = ReadFile(fixture.PublishedPath(name));
+    const std::string head = "HTTP/1.1 200 OK\r\nContent-Length: " + std::to_string(bytes.size()) +
+                             "\r\nConnection: close\r\n\r\n";
+    if (std::string(name) != "setupZT.zip.minisig") {
+      server.Enqueue(Reply().Send(head));
+      server.Enqueue(Reply().Send(head + bytes));
+    } else if (held_method == "HEAD") {
+      server.Enqueue(Reply().Hold());  // no answer at all
+    } else {
+      server.Enqueue(Reply().Send(head));
+      server.Enqueue(Reply().Send(head).Hold());  // the headers, then silence
+    }
+  }
+  ui.yes_no_answer = kAnswerYes;
+  auto driver = KeyedDriver(fixture.Setup(server.Url("/versionZT.dat"), server.Url("/setupZT.zip")),
+                            publisher.key_line());
+  bool stopped = false;
+  ui.on_yield = [&] {
+    if (stopped || !view.stop_enabled) return;
+    const std::vector<std::string> requests = server.Requests();
+    if (!requests.empty() &&
+        requests.back().rfind(held_method + " /setupZT.zip.minisig ", 0) == 0) {
+      stopped = true;
+      driver->cmdStopDownload_Click();
+    }
+  };
+  driver->cmdVerifica_Click();
+  ui.on_yield = nullptr;
+
+  ASSERT_TRUE(stopped);
+  EXPECT_THAT(ui.boxes, ElementsAre(Field(&ShownBox::text, kUpdateAvailable)));
+  EXPECT_THAT(fixture.ProgramsRun(), IsEmpty());
+  EXPECT_FALSE(FileIsThere(fixture.InstallerPath()));
+  EXPECT_FALSE(view.check_enabled);
+  EXPECT_TRUE(view.stop_enabled);
+  EXPECT_EQ(view.bar().Value(), 0);
+}
+
+INSTANTIATE_TEST_SUITE_P(Requests, StopDuringTheArchiveSignatureTest,
+                         ::testing::Values("HEAD", "GET"));
+
+TEST_F(SignedUpdateTest, ExitAfterARefusedArchiveTakesEveryTemporaryFileAway) {
+  PublishSignedUpdate();
+  Sign("setupZT.zip", "version:1.0.22");
+  fixture.Serve();
+  ui.yes_no_answer = kAnswerYes;
+  fixture.ExpectProcessEnds([&] {
+    auto driver = KeyedDriver();
+    driver->cmdVerifica_Click();
+    driver->cmdEsci_Click();
+  });
+  EXPECT_THAT(ReadBoxLog(fixture.BoxLog()),
+              ElementsAre(Field(&ShownBox::text, kUpdateAvailable),
+                          Field(&ShownBox::text, kSignatureNotValid)));
+  EXPECT_THAT(fixture.WaitForProgramsRun(1), ElementsAre(fixture.ServedAppPath()));
+  EXPECT_TRUE(NoTemporaryFileLeft());
+}
+
+}  // namespace
+}  // namespace rariduze::testing
