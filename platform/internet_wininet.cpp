@@ -949,8 +949,8 @@ class WinInetInternetApi : public InternetApi {
       // The server ignored the range and sends the whole body: the worker passes over the
       // first bytes, in the answer's time plus what a slow but living server needs for them.
       WaitRules rules = BodyRules(hook);
-      rules.deadline = Clock::now() + AnswerLimit() +
-                       std::chrono::seconds(target / kSlowestSkipBytesPerSecond);
+      rules.deadline =
+          Clock::now() + AnswerLimit() + std::chrono::seconds(target / kSlowestSkipBytesPerSecond);
       if (exchange->WaitForSkip(rules) == WaitEnd::kReady && exchange->skip_left() == 0) {
         placed_at = target;
       }

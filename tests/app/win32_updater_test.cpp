@@ -160,7 +160,18 @@ class Win32UpdaterTest : public ::testing::Test {
   // Waits for a message box with this title and returns what it says.
   std::string WaitForBox(const std::string& title) {
     std::optional<ScreenWindow> box = desktop_.WaitForWindow(title, kWindowWait);
-    return box ? BoxText(*box) : "(no box titled " + title + ")";
+    if (box) return BoxText(*box);
+    // What is on the screen instead tells why.
+    std::string shown = "(no box titled " + title + "; shown:";
+    for (const ScreenWindow& window : Screen()) {
+      if (!window.visible) continue;
+      shown += " [" + window.text;
+      for (const ScreenWindow& child : window.children) {
+        if (!child.text.empty()) shown += " | " + child.text;
+      }
+      shown += "]";
+    }
+    return shown + ")";
   }
 
   bool WaitForMain(const std::function<bool(const ScreenWindow&)>& check,

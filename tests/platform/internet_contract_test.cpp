@@ -348,8 +348,7 @@ TEST_F(InternetTest, SetFilePointerIfUnchangedSendsTheValidatorAsItIs) {
   const std::vector<std::string> requests = responder.Requests();
   ASSERT_EQ(requests.size(), 2u);
   EXPECT_EQ(requests[0].find("If-Range"), std::string::npos) << requests[0];
-  EXPECT_NE((requests[1] + "\r\n").find("\r\nIf-Range: " + validator + "\r\n"),
-            std::string::npos)
+  EXPECT_NE((requests[1] + "\r\n").find("\r\nIf-Range: " + validator + "\r\n"), std::string::npos)
       << requests[1];
   EXPECT_NE(requests[1].find("\r\nRange: bytes=40-"), std::string::npos) << requests[1];
 }
