@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <string>
 
 #include "platform/dynamic_library.h"
 #include "tests/unzip/unzip_tool_fixture.h"
@@ -98,6 +99,25 @@ TEST_F(UnzipToolTest, PathsAndNamesBeyondAnyOneCodePageArriveWhole) {
   EXPECT_THAT(run.output, HasSubstr("\nprogress extracted " + name + "\\" + name + ".txt\n"));
   EXPECT_THAT(TreeBelow(out), ElementsAre(name, name + "/" + name + ".txt"));
   EXPECT_EQ(ReadFile(out + "/" + name + "/" + name + ".txt"), "inside");
+}
+
+TEST_F(UnzipToolTest, AWriteFailureInTheMiddleOfAnEntryLeavesNoPartialFile) {
+  std::string big(1 << 20, '\0');
+  for (std::size_t i = 0; i < big.size(); ++i) big[i] = static_cast<char>((i * 7919) >> 5);
+  MakeFiles(src_, {{"big.bin", big}});
+  std::string archive = dir_.File("big.zip");
+  ASSERT_TRUE(RunZip(src_, {archive, "top.txt", "big.bin"}));
+  // Files may grow to 64 KiB; the signal that would end the program is ignored, so that the
+  // write fails partway. Its reason is the system's own ("File too large" on Linux, a general
+  // failure under Wine).
+  ProgramRun run = RunProgram(
+      {"sh", "-c", "trap '' XFSZ; exec prlimit --fsize=65536 " + ShellProgramPrefix() + "\"$@\"",
+       "sh", ToolPath(), "extract", archive, out_},
+      std::chrono::seconds(60));
+  EXPECT_EQ(run.exit_status, 1) << run.output << run.errors;
+  EXPECT_THAT(run.output, HasSubstr("progress error: big.bin: cannot write: "));
+  EXPECT_THAT(Lines(run.output).back(), "result false");
+  EXPECT_THAT(TreeBelow(out_), ElementsAre("top.txt"));
 }
 
 }  // namespace
