@@ -14,8 +14,9 @@ namespace rariduze {
 // The number of that code page; 65001 for UTF-8.
 unsigned SystemCodePage();
 
-// utf8 in the system code page; nothing when it cannot hold every character exactly (no
-// look-alike stands in for a character) or when utf8 is not well-formed.
+// utf8 in the system code page; on Windows nothing when it cannot hold every character exactly
+// (no look-alike stands in for a character) or when utf8 is not well-formed. Elsewhere the text
+// as it is: names there are bytes, whatever their encoding.
 std::optional<std::string> ToSystemCodePage(std::string_view utf8);
 
 // The same, with "?" for every character the code page cannot hold: for texts that are only
