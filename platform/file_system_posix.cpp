@@ -9,6 +9,7 @@
 #include <string>
 #include <utility>
 
+#include "platform/buffered_writable_file.h"
 #include "platform/failure.h"
 #include "platform/file_system.h"
 
@@ -33,66 +34,26 @@ bool WriteAll(int fd, const char* data, std::size_t size) {
   return true;
 }
 
-// Small writes are gathered and handed to the kernel in larger pieces: a download writes 2 KiB
-// at a time, and a write that covers only part of a new page costs the kernel extra work.
-// Larger pieces measured no faster.
-constexpr std::size_t kWriteBufferSize = 16 * 1024;
-
-class PosixWritableFile : public WritableFile {
+class PosixWritableFile : public BufferedWritableFile {
  public:
-  PosixWritableFile(int fd, std::string path) : fd_(fd), path_(std::move(path)) {}
-  ~PosixWritableFile() override {
-    try {
-      Close();
-    } catch (const RuntimeFailure&) {
-      // Nobody is left to tell; the bytes that did reach the file stay.
-    }
-  }
+  PosixWritableFile(int fd, std::string path) : BufferedWritableFile(std::move(path)), fd_(fd) {}
+  ~PosixWritableFile() override { CloseQuietly(); }
 
-  void Write(const char* data, std::size_t size) override {
-    if (fd_ < 0) throw RuntimeFailure(52, "Bad file name or number");
-    if (size > kWriteBufferSize - held_) Flush();
-    if (size >= kWriteBufferSize) {
-      if (!WriteAll(fd_, data, size)) throw FileFailure("Cannot write", path_, errno);
-      return;
-    }
-    std::memcpy(buffer_ + held_, data, size);
-    held_ += size;
+ protected:
+  bool IsOpen() const override { return fd_ >= 0; }
+  bool WriteOut(const char* data, std::size_t size) override { return WriteAll(fd_, data, size); }
+  bool SeekTo(std::int64_t position) override {
+    return ::lseek(fd_, static_cast<off_t>(position), SEEK_SET) >= 0;
   }
-  void Flush() override {
-    if (held_ == 0) return;
-    // Whatever fails to go out is dropped, so one failure is raised once.
-    std::size_t size = std::exchange(held_, 0);
-    if (!WriteAll(fd_, buffer_, size)) throw FileFailure("Cannot write", path_, errno);
-  }
-  void Seek(std::int64_t position) override {
-    if (fd_ < 0) throw RuntimeFailure(52, "Bad file name or number");
-    Flush();
-    if (::lseek(fd_, static_cast<off_t>(position), SEEK_SET) < 0) {
-      throw FileFailure("Cannot seek in", path_, errno);
-    }
-  }
-  // The descriptor is closed even when the last bytes cannot be written; that failure is raised.
-  void Close() override {
-    if (fd_ < 0) return;
-    bool written = true;
-    int error = 0;
-    if (held_ > 0) {
-      written = WriteAll(fd_, buffer_, std::exchange(held_, 0));
-      error = errno;
-    }
-    if (::close(std::exchange(fd_, -1)) != 0 && written && errno != EINTR) {
-      written = false;
-      error = errno;
-    }
-    if (!written) throw FileFailure("Cannot write", path_, error);
+  // An interrupted close has closed the descriptor all the same.
+  bool CloseFile() override { return ::close(std::exchange(fd_, -1)) == 0 || errno == EINTR; }
+  int LastError() const override { return errno; }
+  RuntimeFailure Failure(const std::string& what, int error) const override {
+    return FileFailure(what, path(), error);
   }
 
  private:
   int fd_;
-  std::string path_;
-  char buffer_[kWriteBufferSize];
-  std::size_t held_ = 0;  // bytes at the front of buffer_ not yet written
 };
 
 class PosixFileSystem : public FileSystem {

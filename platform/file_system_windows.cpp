@@ -3,6 +3,7 @@
 #include <string>
 #include <utility>
 
+#include "platform/buffered_writable_file.h"
 #include "platform/failure.h"
 #include "platform/file_system.h"
 #include "platform/wide_text_windows.h"
@@ -31,67 +32,30 @@ bool WriteAll(HANDLE file, const char* data, std::size_t size) {
   return true;
 }
 
-// Small writes are gathered and handed to the system in larger pieces: a download writes
-// 2 KiB at a time.
-constexpr std::size_t kWriteBufferSize = 16 * 1024;
-
-class WindowsWritableFile : public WritableFile {
+class WindowsWritableFile : public BufferedWritableFile {
  public:
-  WindowsWritableFile(HANDLE file, std::string path) : file_(file), path_(std::move(path)) {}
-  ~WindowsWritableFile() override {
-    try {
-      Close();
-    } catch (const RuntimeFailure&) {
-      // Nobody is left to tell; the bytes that did reach the file stay.
-    }
-  }
+  WindowsWritableFile(HANDLE file, std::string path)
+      : BufferedWritableFile(std::move(path)), file_(file) {}
+  ~WindowsWritableFile() override { CloseQuietly(); }
 
-  void Write(const char* data, std::size_t size) override {
-    if (file_ == INVALID_HANDLE_VALUE) throw RuntimeFailure(52, "Bad file name or number");
-    if (size > kWriteBufferSize - held_) Flush();
-    if (size >= kWriteBufferSize) {
-      if (!WriteAll(file_, data, size)) throw FileFailure("Cannot write", path_, ::GetLastError());
-      return;
-    }
-    std::memcpy(buffer_ + held_, data, size);
-    held_ += size;
-  }
-  void Flush() override {
-    if (held_ == 0) return;
-    // Whatever fails to go out is dropped, so one failure is raised once.
-    std::size_t size = std::exchange(held_, 0);
-    if (!WriteAll(file_, buffer_, size)) throw FileFailure("Cannot write", path_, ::GetLastError());
-  }
-  void Seek(std::int64_t position) override {
-    if (file_ == INVALID_HANDLE_VALUE) throw RuntimeFailure(52, "Bad file name or number");
-    Flush();
+ protected:
+  bool IsOpen() const override { return file_ != INVALID_HANDLE_VALUE; }
+  bool WriteOut(const char* data, std::size_t size) override { return WriteAll(file_, data, size); }
+  bool SeekTo(std::int64_t position) override {
     LARGE_INTEGER distance;
     distance.QuadPart = position;
-    if (!::SetFilePointerEx(file_, distance, nullptr, FILE_BEGIN)) {
-      throw FileFailure("Cannot seek in", path_, ::GetLastError());
-    }
+    return ::SetFilePointerEx(file_, distance, nullptr, FILE_BEGIN) != 0;
   }
-  // The handle is closed even when the last bytes cannot be written; that failure is raised.
-  void Close() override {
-    if (file_ == INVALID_HANDLE_VALUE) return;
-    bool written = true;
-    DWORD error = 0;
-    if (held_ > 0) {
-      written = WriteAll(file_, buffer_, std::exchange(held_, 0));
-      if (!written) error = ::GetLastError();
-    }
-    if (!::CloseHandle(std::exchange(file_, INVALID_HANDLE_VALUE)) && written) {
-      written = false;
-      error = ::GetLastError();
-    }
-    if (!written) throw FileFailure("Cannot write", path_, error);
+  bool CloseFile() override {
+    return ::CloseHandle(std::exchange(file_, INVALID_HANDLE_VALUE)) != 0;
+  }
+  int LastError() const override { return static_cast<int>(::GetLastError()); }
+  RuntimeFailure Failure(const std::string& what, int error) const override {
+    return FileFailure(what, path(), static_cast<DWORD>(error));
   }
 
  private:
   HANDLE file_;
-  std::string path_;
-  char buffer_[kWriteBufferSize];
-  std::size_t held_ = 0;  // bytes at the front of buffer_ not yet written
 };
 
 bool Attributes(const std::string& path, WIN32_FILE_ATTRIBUTE_DATA* data) {

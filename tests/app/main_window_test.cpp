@@ -14,7 +14,6 @@
 #include <QToolButton>
 #include <chrono>
 #include <functional>
-#include <random>
 #include <thread>
 
 #include <gmock/gmock.h>
@@ -190,11 +189,7 @@ class WayOutDuringADownloadTest : public MainWindowTest,
 TEST_P(WayOutDuringADownloadTest, EndsTheProgramFromInsideTheTransfer) {
   const std::string way_out = GetParam();
   fixture.PublishVersion("1.0.23");
-  std::mt19937 random(5);
-  std::string payload(400 * 1024, '\0');
-  for (char& c : payload) c = static_cast<char>(random());
-  fixture.PublishSetup(0, payload);
-  fixture.Serve("limit_rate 64k;");
+  fixture.PublishSetupWorthStopping();
   ui.yes_no_answer = kAnswerYes;
   fixture.ExpectProcessEnds([&] {
     auto window = MakeWindow();
@@ -226,12 +221,7 @@ INSTANTIATE_TEST_SUITE_P(MainWindow, WayOutDuringADownloadTest,
 
 TEST_F(MainWindowTest, ButtonsShowTheSequenceAndStopDownloadReachesTheDriver) {
   fixture.PublishVersion("1.0.23");
-  // A setup archive large enough, and served slowly enough, to be stopped half-way.
-  std::mt19937 random(7);
-  std::string payload(400 * 1024, '\0');
-  for (char& c : payload) c = static_cast<char>(random());
-  fixture.PublishSetup(0, payload);
-  fixture.Serve("limit_rate 64k;");
+  fixture.PublishSetupWorthStopping();
   ui.yes_no_answer = kAnswerYes;
   auto window = MakeWindow();
   window->driver().Form_Load();

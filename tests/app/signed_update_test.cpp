@@ -8,6 +8,7 @@
 #include <filesystem>
 #include <functional>
 #include <memory>
+#include <ostream>
 #include <random>
 #include <sstream>
 #include <string>
@@ -32,14 +33,9 @@ using ::testing::ElementsAre;
 using ::testing::Field;
 using ::testing::IsEmpty;
 
-const char kUpdateAvailable[] =
-    "1.0.23 version of Zentri PC is available for the download\r"
-    "Would you like to download and install the new version?";
 const char kNotVerified[] = "The version information on the update server could not be verified.";
 const char kSignatureNotValid[] =
     "The update could not be installed: the setup archive's signature is not valid.";
-const char kIdleAtTheEnd[] =
-    "ending: caption \"Check for New version\", check enabled, stop disabled\n";
 
 // The files an update leaves in the temporary folder while it runs, signatures included.
 const char* const kTemporaryFiles[] = {"ZTVersion", "ZTVersion.minisig", "setupZT.zip",
@@ -184,13 +180,16 @@ TEST_F(SignedUpdateTest, WithoutAKeyNothingIsFetchedBesideTheTwoFiles) {
 
 // --- a version file the key did not sign ----------------------------------------------------
 
-struct VersionCase {
+// A way of publishing a file the key did not sign, named for the test's name.
+struct PublishCase {
   const char* label;
   std::function<void(SignedUpdateTest&, UpdaterFixture&)> publish;
 };
 
+void PrintTo(const PublishCase& publish_case, std::ostream* out) { *out << publish_case.label; }
+
 class UnverifiedVersionTest : public SignedUpdateTest,
-                              public ::testing::WithParamInterface<VersionCase> {};
+                              public ::testing::WithParamInterface<PublishCase> {};
 
 TEST_P(UnverifiedVersionTest, IsRefusedWithABoxAndNothingIsAsked) {
   // The archive beside it is good: only the version file's signature stands in the way.
@@ -213,38 +212,38 @@ TEST_P(UnverifiedVersionTest, IsRefusedWithABoxAndNothingIsAsked) {
 INSTANTIATE_TEST_SUITE_P(
     Signatures, UnverifiedVersionTest,
     ::testing::Values(
-        VersionCase{"MissingSignature",
+        PublishCase{"MissingSignature",
                     [](SignedUpdateTest&, UpdaterFixture& f) {
                       std::filesystem::remove(f.PublishedPath("versionZT.dat.minisig"));
                     }},
-        VersionCase{"AVersionChangedAfterSigning",
+        PublishCase{"AVersionChangedAfterSigning",
                     [](SignedUpdateTest&, UpdaterFixture& f) { f.PublishVersion("1.0.24"); }},
-        VersionCase{"SignatureOfAnotherFile",
+        PublishCase{"SignatureOfAnotherFile",
                     [](SignedUpdateTest&, UpdaterFixture& f) {
                       f.PublishFile("versionZT.dat.minisig",
                                     ReadFile(f.PublishedPath("setupZT.zip.minisig")));
                     }},
-        VersionCase{"AnotherKey",
+        PublishCase{"AnotherKey",
                     [](SignedUpdateTest& t, UpdaterFixture& f) {
                       t.stranger.Sign(f.PublishedPath("versionZT.dat"));
                     }},
-        VersionCase{"TruncatedSignature",
+        PublishCase{"TruncatedSignature",
                     [](SignedUpdateTest&, UpdaterFixture& f) {
                       const std::string good = ReadFile(f.PublishedPath("versionZT.dat.minisig"));
                       f.PublishFile("versionZT.dat.minisig", good.substr(0, good.size() / 2));
                     }},
-        VersionCase{"GarbageSignature",
+        PublishCase{"GarbageSignature",
                     [](SignedUpdateTest&, UpdaterFixture& f) {
                       f.PublishFile("versionZT.dat.minisig", "<html>404 Not Found</html>\n");
                     }},
-        VersionCase{"EditedTrustedComment",
+        PublishCase{"EditedTrustedComment",
                     [](SignedUpdateTest&, UpdaterFixture& f) {
                       f.PublishFile(
                           "versionZT.dat.minisig",
                           WithTrustedComment(ReadFile(f.PublishedPath("versionZT.dat.minisig")),
                                              "version:1.0.23"));
                     }}),
-    [](const ::testing::TestParamInfo<VersionCase>& info) { return info.param.label; });
+    [](const ::testing::TestParamInfo<PublishCase>& info) { return info.param.label; });
 
 TEST_F(SignedUpdateTest, AnOversizedSignatureIsNotEvenDownloaded) {
   PublishSignedUpdate();
@@ -305,13 +304,8 @@ TEST_F(SignedUpdateTest, AKeyThatCannotBeReadVerifiesNothing) {
 
 // --- a setup archive the key did not sign for this version ----------------------------------
 
-struct ArchiveCase {
-  const char* label;
-  std::function<void(SignedUpdateTest&, UpdaterFixture&)> publish;
-};
-
 class UnverifiedArchiveTest : public SignedUpdateTest,
-                              public ::testing::WithParamInterface<ArchiveCase> {};
+                              public ::testing::WithParamInterface<PublishCase> {};
 
 TEST_P(UnverifiedArchiveTest, IsNeitherExtractedNorRunNorKept) {
   PublishSignedUpdate();
@@ -334,32 +328,32 @@ TEST_P(UnverifiedArchiveTest, IsNeitherExtractedNorRunNorKept) {
 INSTANTIATE_TEST_SUITE_P(
     Signatures, UnverifiedArchiveTest,
     ::testing::Values(
-        ArchiveCase{"OneFlippedByte",
+        PublishCase{"OneFlippedByte",
                     [](SignedUpdateTest&, UpdaterFixture& f) {
                       std::string archive = ReadFile(f.PublishedPath("setupZT.zip"));
                       archive[archive.size() / 2] =
                           static_cast<char>(archive[archive.size() / 2] ^ 1);
                       f.PublishFile("setupZT.zip", archive);
                     }},
-        ArchiveCase{"SignatureOfAnotherFile",
+        PublishCase{"SignatureOfAnotherFile",
                     [](SignedUpdateTest& t, UpdaterFixture& f) {
                       t.publisher.Sign(f.PublishedPath("versionZT.dat"), "version:1.0.23", false,
                                        f.PublishedPath("setupZT.zip.minisig"));
                     }},
-        ArchiveCase{"AnotherKey",
+        PublishCase{"AnotherKey",
                     [](SignedUpdateTest& t, UpdaterFixture& f) {
                       t.stranger.Sign(f.PublishedPath("setupZT.zip"), "version:1.0.23");
                     }},
-        ArchiveCase{"MissingSignature",
+        PublishCase{"MissingSignature",
                     [](SignedUpdateTest&, UpdaterFixture& f) {
                       std::filesystem::remove(f.PublishedPath("setupZT.zip.minisig"));
                     }},
-        ArchiveCase{"TruncatedSignature",
+        PublishCase{"TruncatedSignature",
                     [](SignedUpdateTest&, UpdaterFixture& f) {
                       const std::string good = ReadFile(f.PublishedPath("setupZT.zip.minisig"));
                       f.PublishFile("setupZT.zip.minisig", good.substr(0, good.size() - 20));
                     }},
-        ArchiveCase{"GarbageSignature",
+        PublishCase{"GarbageSignature",
                     [](SignedUpdateTest&, UpdaterFixture& f) {
                       std::mt19937 random(5);
                       std::string garbage(300, '\0');
@@ -367,29 +361,29 @@ INSTANTIATE_TEST_SUITE_P(
                       f.PublishFile("setupZT.zip.minisig", garbage);
                     }},
         // An archive signed for an older version, its comment edited to name the new one.
-        ArchiveCase{"EditedTrustedComment",
+        PublishCase{"EditedTrustedComment",
                     [](SignedUpdateTest& t, UpdaterFixture& f) {
                       f.PublishFile("setupZT.zip.minisig",
                                     WithTrustedComment(t.Sign("setupZT.zip", "version:1.0.22"),
                                                        "version:1.0.23"));
                     }},
-        ArchiveCase{
+        PublishCase{
             "AnOlderSignedArchiveBesideTheNewerVersion",
             [](SignedUpdateTest& t, UpdaterFixture&) { t.Sign("setupZT.zip", "version:1.0.22"); }},
-        ArchiveCase{"ACommentThatNamesNoVersion",
+        PublishCase{"ACommentThatNamesNoVersion",
                     [](SignedUpdateTest& t, UpdaterFixture&) { t.Sign("setupZT.zip"); }},
-        ArchiveCase{"LegacySignatureOverItsLimit",
+        PublishCase{"LegacySignatureOverItsLimit",
                     [](SignedUpdateTest& t, UpdaterFixture& f) {
                       ASSERT_GT(std::filesystem::file_size(f.PublishedPath("setupZT.zip")),
                                 32u * 1024u);
                       t.Sign("setupZT.zip", "version:1.0.23", /*legacy=*/true);
                     }},
-        ArchiveCase{"OversizedSignature",
+        PublishCase{"OversizedSignature",
                     [](SignedUpdateTest&, UpdaterFixture& f) {
                       const std::string good = ReadFile(f.PublishedPath("setupZT.zip.minisig"));
                       f.PublishFile("setupZT.zip.minisig", good + std::string(64 * 1024, '\n'));
                     }}),
-    [](const ::testing::TestParamInfo<ArchiveCase>& info) { return info.param.label; });
+    [](const ::testing::TestParamInfo<PublishCase>& info) { return info.param.label; });
 
 // "Stop Download" while the archive's signature is awaited, from the server's answer to the
 // information request or from its body, stops the update as it would during the archive

@@ -13,7 +13,6 @@
 #include <functional>
 #include <memory>
 #include <optional>
-#include <random>
 #include <string>
 #include <vector>
 
@@ -31,12 +30,6 @@ namespace {
 using ::testing::ElementsAre;
 using ::testing::Field;
 using ::testing::IsEmpty;
-
-const char kUpdateAvailable[] =
-    "1.0.23 version of Zentri PC is available for the download\r"
-    "Would you like to download and install the new version?";
-const char kIdleAtTheEnd[] =
-    "ending: caption \"Check for New version\", check enabled, stop disabled\n";
 
 class UpdateDriverTest : public ::testing::Test {
  protected:
@@ -163,11 +156,7 @@ TEST_F(UpdateDriverTest, ExitDeletesTemporaryFilesAndStartsTheServedApplication)
 
 TEST_F(UpdateDriverTest, ExitDuringTheSetupDownloadEndsTheProgramFromInsideTheTransfer) {
   fixture.PublishVersion("1.0.23");
-  std::mt19937 random(11);
-  std::string payload(400 * 1024, '\0');
-  for (char& c : payload) c = static_cast<char>(random());
-  fixture.PublishSetup(0, payload);
-  fixture.Serve("limit_rate 64k;");
+  fixture.PublishSetupWorthStopping();
   ui.yes_no_answer = kAnswerYes;
   ExpectProgramEndsAfter([this](UpdateDriver& driver) {
     ui.on_yield = [&] {
@@ -263,12 +252,7 @@ TEST_F(UpdateDriverTest, MissingSetupArchiveAfterYesLeavesTheWindowIdleWithoutAM
 
 TEST_F(UpdateDriverTest, StopDownloadCancelsTheSetupDownload) {
   fixture.PublishVersion("1.0.23");
-  // A setup archive large enough, and served slowly enough, to be stopped half-way.
-  std::mt19937 random(7);
-  std::string payload(400 * 1024, '\0');
-  for (char& c : payload) c = static_cast<char>(random());
-  fixture.PublishSetup(0, payload);
-  fixture.Serve("limit_rate 64k;");
+  fixture.PublishSetupWorthStopping();
   ui.yes_no_answer = kAnswerYes;
   auto driver = LoadedDriver();
 

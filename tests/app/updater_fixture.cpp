@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <random>
 #include <sstream>
 #include <stdexcept>
 #include <thread>
@@ -195,6 +196,15 @@ void UpdaterFixture::PublishSetup(int exit_status, const std::string& extra_cont
     files.push_back(installer_.File("payload.bin"));
   }
   Zip(www_.File("setupZT.zip"), files);
+}
+
+void UpdaterFixture::PublishSetupWorthStopping() {
+  // Random bytes, so the archive is as large as its content.
+  std::mt19937 random(7);
+  std::string payload(400 * 1024, '\0');
+  for (char& c : payload) c = static_cast<char>(random());
+  PublishSetup(0, payload);
+  Serve("limit_rate 64k;");
 }
 
 void UpdaterFixture::PublishSetupWithoutInstaller() {

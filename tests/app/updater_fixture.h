@@ -19,6 +19,14 @@
 
 namespace rariduze::testing {
 
+// What the user is asked when 1.0.23 is served to 1.0.22.
+inline constexpr char kUpdateAvailable[] =
+    "1.0.23 version of Zentri PC is available for the download\r"
+    "Would you like to download and install the new version?";
+// The ending log of a run that ends with the window idle.
+inline constexpr char kIdleAtTheEnd[] =
+    "ending: caption \"Check for New version\", check enabled, stop disabled\n";
+
 // One message box as the user saw it.
 struct ShownBox {
   std::string text;
@@ -102,6 +110,9 @@ class UpdaterFixture {
   // The published files. The installer exits with exit_status.
   void PublishVersion(const std::string& version);
   void PublishSetup(int exit_status = 0, const std::string& extra_content = {});
+  // A setup archive large enough, served slowly enough (and so served at once), to be
+  // stopped half-way.
+  void PublishSetupWorthStopping();
   // A setup archive that holds no installer.
   void PublishSetupWithoutInstaller();
   // A setup archive whose installer may not be executed.

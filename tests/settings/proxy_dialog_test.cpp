@@ -15,36 +15,14 @@
 
 #include <gtest/gtest.h>
 
+#include "tests/settings/recording_settings_doubles.h"
 #include "tests/support/test_dir.h"
 
 namespace rariduze {
 namespace {
 
-class RecordingUi : public UiServices {
- public:
-  std::vector<std::string> boxes;
-  void Yield() override {}
-
- protected:
-  int ShowMessageBox(const std::string& text, int, const std::string&) override {
-    boxes.push_back(text);
-    return kAnswerOk;
-  }
-};
-
-class RecordingTarget : public ProxySettingsTarget {
- public:
-  int applied = 0;
-  std::string server;
-  std::int16_t port = -1;
-  std::optional<bool> usa_lan;
-  void ApplyProxy(const std::string& s, std::int16_t p) override {
-    ++applied;
-    server = s;
-    port = p;
-  }
-  void SetUsaLan(bool value) override { usa_lan = value; }
-};
+using testing::RecordingTarget;
+using testing::RecordingUi;
 
 class ProxyDialogTest : public ::testing::Test {
  protected:
