@@ -12,6 +12,8 @@ std::string StandardFailureDescription(int number) {
       return "Subscript out of range";
     case kFailureTypeMismatch:
       return "Type mismatch";
+    case kFailureBadFileName:
+      return "Bad file name or number";
     case kFailureFileNotFound:
       return "File not found";
     case kFailureInputPastEndOfFile:

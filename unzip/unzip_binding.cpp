@@ -1,7 +1,5 @@
 #include "unzip/unzip_binding.h"
 
-#include <sys/stat.h>
-
 #include <algorithm>
 #include <array>
 #include <cstring>
@@ -11,6 +9,8 @@
 
 #include "platform/dynamic_library.h"
 #include "platform/failure.h"
+#include "platform/file_system.h"
+#include "platform/system_code_page.h"
 #include "platform/system_paths.h"
 #include "unzip/unzip_object.h"
 
@@ -96,8 +96,7 @@ void* EntryPoint(const std::string& name) {
     std::string reason;
     std::unique_ptr<DynamicLibrary> library = LoadDynamicLibrary(path, &reason);
     if (!library) {
-      struct stat st {};
-      if (::stat(path.c_str(), &st) != 0) {
+      if (!FileSystem::Default().Exists(path)) {
         throw RuntimeFailure(kFailureFileNotFound, "File not found: " + path);
       }
       throw RuntimeFailure(kFailureLibraryNotLoaded, "Error in loading library: " + reason);
@@ -112,15 +111,34 @@ void* EntryPoint(const std::string& name) {
   return symbol;
 }
 
+// text in the system code page, for the library. A text that the code page cannot hold is
+// refused: changed, a name would match another entry and a path name another file.
+std::string ForLibrary(const std::string& text, const char* what) {
+  std::optional<std::string> converted = ToSystemCodePage(text);
+  if (!converted) {
+    throw RuntimeFailure(kFailureBadFileName,
+                         std::string(what) + " \"" + text +
+                             "\" cannot be handed to the unzip library: the system code page " +
+                             std::to_string(SystemCodePage()) +
+                             " cannot hold all of its characters");
+  }
+  return *converted;
+}
+
+std::optional<std::string> ForLibrary(const std::optional<std::string>& text, const char* what) {
+  if (!text) return std::nullopt;
+  return ForLibrary(*text, what);
+}
+
 // The library's side of a name list: slots 0 .. n-1 the names, slot n an empty text, the rest
-// null. The texts live as long as the object.
+// null. The texts, in the system code page, live as long as the object.
 class NameSlots {
  public:
-  NameSlots(std::int32_t count, const std::vector<std::string>& names) {
+  NameSlots(std::int32_t count, const std::vector<std::string>& names, const char* what) {
     if (count < 0 || count >= kNameListSlots || static_cast<std::size_t>(count) > names.size()) {
       throw RuntimeFailure(kFailureSubscriptOutOfRange);
     }
-    texts_.assign(names.begin(), names.begin() + count);
+    for (std::int32_t i = 0; i < count; ++i) texts_.push_back(ForLibrary(names[i], what));
     texts_.emplace_back();
     for (std::size_t i = 0; i < texts_.size(); ++i) slots_[i] = texts_[i].c_str();
   }
@@ -131,10 +149,10 @@ class NameSlots {
   std::array<const char*, kNameListSlots> slots_{};
 };
 
-// The text before the first NUL, reading no more than limit bytes.
+// The text before the first NUL, reading no more than limit bytes, as UTF-8.
 std::string TextAt(const char* text, std::size_t limit) {
   if (text == nullptr) return {};
-  return std::string(text, strnlen(text, limit));
+  return FromSystemCodePage(std::string_view(text, strnlen(text, limit)));
 }
 
 // Days from 1 January 1970 to the given date of the Gregorian calendar, for any year (the
@@ -172,7 +190,7 @@ std::string LibraryPath() {
     throw RuntimeFailure(kFailureFileNotFound,
                          "File not found: " + file + " (the program's own folder cannot be found)");
   }
-  if (folder->back() != '/') *folder += '/';
+  if (folder->back() != '/' && folder->back() != PathSeparator()) *folder += PathSeparator();
   return *folder + file;
 }
 
@@ -196,14 +214,16 @@ std::int32_t RunUnzip(cUnzip& object, UnzipOptionsRecord& options, std::int32_t 
     callbacks.password = &UnzipPasswordCallback;
     callbacks.list = &UnzipListCallback;
     callbacks.service = &UnzipServiceCallback;
-    NameSlots includes(include_count, include_names);
-    NameSlots excludes(exclude_count, exclude_names);
+    NameSlots includes(include_count, include_names, "the include name");
+    NameSlots excludes(exclude_count, exclude_names, "the exclude name");
     password_declined = false;
+    // The texts belong to the call, not to the object, which a handler may release meanwhile.
+    const std::optional<std::string> archive_path =
+        ForLibrary(options.archive_path, "the archive path");
+    const std::optional<std::string> target_folder =
+        ForLibrary(options.target_folder, "the target folder");
 
     auto unzip = reinterpret_cast<SingleEntryUnzipFn>(EntryPoint("Wiz_SingleEntryUnzip"));
-    // The texts belong to the call, not to the object, which a handler may release meanwhile.
-    const std::optional<std::string> archive_path = options.archive_path;
-    const std::optional<std::string> target_folder = options.target_folder;
     UnzipOptions copy = options.fields;
     copy.archive_path = archive_path ? archive_path->c_str() : nullptr;
     copy.target_folder = target_folder ? target_folder->c_str() : nullptr;
@@ -234,7 +254,8 @@ void GetVersion(std::int32_t& lMajor, std::int32_t& lMinor, std::int32_t& lRevis
   std::memset(record.date, ' ', sizeof record.date - 1);
   std::memset(record.compression_library, ' ', sizeof record.compression_library - 1);
   version(&record);
-  std::string extra(record.beta_level, strnlen(record.beta_level, sizeof record.beta_level));
+  std::string extra = FromSystemCodePage(
+      std::string_view(record.beta_level, strnlen(record.beta_level, sizeof record.beta_level)));
   extra.resize(sizeof record.beta_level, ' ');
   sExtraInfo = extra;
   lMajor = record.interface_version.major;
@@ -287,7 +308,8 @@ UnzipDate ListDate(std::int32_t year, std::int32_t month, std::int32_t day, std:
 std::int32_t UnzipPrintCallback(const char* text, std::int32_t count) {
   try {
     if (count < kMinCountedText || count > kMaxCountedText || text == nullptr) return 0;
-    std::string message(text, static_cast<std::size_t>(count));
+    std::string message =
+        FromSystemCodePage(std::string_view(text, static_cast<std::size_t>(count)));
     SlashesToBackslashes(message);
     if (current_unzip != nullptr) ObjectAccess::RaiseProgress(*current_unzip, message);
   } catch (...) {
@@ -321,17 +343,21 @@ std::int32_t UnzipPasswordCallback(char* buffer, std::int32_t length, const char
     } catch (...) {
     }
     TrimBlanks(password);
-    if (password.empty() || cancel) {
+    // A password that the system code page cannot hold would reach the library changed, and
+    // could only be wrong: it counts as none given.
+    std::optional<std::string> converted = ToSystemCodePage(password);
+    std::fill(password.begin(), password.end(), '\0');
+    if (!converted || converted->empty() || cancel) {
       password_declined = true;
       return 1;
     }
     // Room for the terminating NUL is kept whatever the library's buffer length.
     if (buffer == nullptr || length < 2) return 1;
     std::size_t copied =
-        std::min({password.size(), kMaxPassword, static_cast<std::size_t>(length) - 1});
-    std::memcpy(buffer, password.data(), copied);
+        std::min({converted->size(), kMaxPassword, static_cast<std::size_t>(length) - 1});
+    std::memcpy(buffer, converted->data(), copied);
     buffer[copied] = '\0';
-    std::fill(password.begin(), password.end(), '\0');
+    std::fill(converted->begin(), converted->end(), '\0');
     return 0;
   } catch (...) {
   }

@@ -28,7 +28,7 @@ struct UnzipOptionsRecord {
 // records, and turns its callbacks into the object's events.
 namespace mUnzip {
 
-// The library's name; its file name is the platform's form of it (libvbuzip10.so).
+// The library's name; its file name is the platform's form of it (libvbuzip10.so, vbuzip10.dll).
 inline constexpr char kLibraryName[] = "vbuzip10";
 // Capacity of each name list handed to the library; one slot ends the list.
 inline constexpr int kNameListSlots = UNZIP_NAME_LIST_SLOTS;
@@ -42,9 +42,11 @@ inline constexpr int kFailureEntryPointMissing = 453;
 void SetLibraryDirectory(const std::string& folder);
 std::string LibraryPath();
 
-// Lists or extracts as options say. include_names[0] is include name 1. Returns the library's
-// code unchanged. Raises RuntimeFailure with source "<executable>.VBUnzip" when the library or
-// an entry point is missing, or when a count is negative, above 1023 or above the names given.
+// Lists or extracts as options say. include_names[0] is include name 1. Every text goes to the
+// library in the system code page, and every text from it comes back as UTF-8. Returns the
+// library's code unchanged. Raises RuntimeFailure with source "<executable>.VBUnzip" when the
+// library or an entry point is missing, when a count is negative, above 1023 or above the names
+// given, or when the system code page cannot hold a path or name (52, naming it).
 std::int32_t RunUnzip(cUnzip& object, UnzipOptionsRecord& options, std::int32_t include_count,
                       const std::vector<std::string>& include_names, std::int32_t exclude_count,
                       const std::vector<std::string>& exclude_names);

@@ -132,8 +132,8 @@ class Win32UpdaterTest : public ::testing::Test {
   void PublishLargeSetup() { WriteFile(www_.File("setupZT.zip"), Pattern(kLargeArchiveSize)); }
 
   void StartUpdater(std::vector<std::string> environment = {}, bool wait_for_window = true) {
-    environment.push_back("TEMP=" + temp_.path());
-    environment.push_back("TMP=" + temp_.path());
+    environment.push_back("TEMP=" + temp_folder_);
+    environment.push_back("TMP=" + temp_folder_);
     ASSERT_TRUE(desktop_.Start(app_.File("RARiduze.exe"), environment));
     if (!wait_for_window) return;
     ASSERT_TRUE(desktop_.WaitForWindow(kMainTitle, kWindowWait)) << "the window did not appear";
@@ -199,11 +199,14 @@ class Win32UpdaterTest : public ::testing::Test {
     EXPECT_TRUE(desktop_.Screenshot(artifacts_ + "\\" + name + ".png"));
   }
 
-  bool TempFileThere(const std::string& name) { return FileIsThere(temp_.File(name)); }
+  bool TempFileThere(const std::string& name) {
+    return FileIsThere(temp_folder_ + PathSeparator() + name);
+  }
 
   WineDesktop desktop_;
   TestDir app_{"w32-app"};
   TestDir temp_{"w32-temp"};
+  std::string temp_folder_ = temp_.path();  // the updater's temporary folder
   TestDir www_{"w32-www"};
   std::unique_ptr<NginxServer> nginx_;
   std::string artifacts_ = PlatformPath(RARIDUZE_TEST_ARTIFACTS_DIR);
@@ -376,6 +379,28 @@ TEST_F(Win32UpdaterTest, ANewerVersionAnsweredYesIsInstalledAndTheApplicationSta
   EXPECT_EQ(ReadFile(app_.File("versionZT.dat")), "1.0.23\r\n");
   EXPECT_EQ(Main().ChildOfClass("RARiduzeProgressBar")->text, "100 %");
   Picture("update-installed");
+  ASSERT_TRUE(desktop_.FocusAndType("RARiduze", {"Return"}));
+  ExpectEndedAndDemoStartedOnce();
+  for (const char* name : {"ZTVersion", "setupZT.zip", "setupZT.exe"}) {
+    EXPECT_FALSE(TempFileThere(name)) << name;
+  }
+}
+
+TEST_F(Win32UpdaterTest, AnUpdateIsInstalledFromATemporaryFolderNamedInAnyScript) {
+  // Latin, Cyrillic and Chinese letters together, which no 8-bit code page holds: the archive
+  // reaches the unzip library and is extracted only because the program's manifest makes UTF-8
+  // its ANSI code page, which Wine honours as Windows does.
+  temp_folder_ = temp_.File("temp \xC3\xA9t\xC3\xA9 \xD0\x96 \xE4\xB8\xAD");
+  std::filesystem::create_directories(Utf8Path(temp_folder_));
+  ServeUpdate();
+  PublishVersion("1.0.23");
+  PublishSetup(BuildFile(RARIDUZE_TEST_DEMO_SETUP));
+  StartUpdater();
+  Click(kMainTitle, "Check for New version");
+  ASSERT_NE(WaitForBox("Update available").find("1.0.23 version"), std::string::npos);
+  ASSERT_TRUE(desktop_.FocusAndType("Update available", {"y"}));
+  EXPECT_EQ(WaitForBox("RARiduze"), "Update successfully completed! It will be started Zentri PC");
+  EXPECT_EQ(ReadFile(app_.File("versionZT.dat")), "1.0.23\r\n");
   ASSERT_TRUE(desktop_.FocusAndType("RARiduze", {"Return"}));
   ExpectEndedAndDemoStartedOnce();
   for (const char* name : {"ZTVersion", "setupZT.zip", "setupZT.exe"}) {

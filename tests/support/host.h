@@ -67,6 +67,11 @@ std::string WithUnixLineEnds(const std::string& text);
 // The file name this platform gives the program called name ("name" or "name.exe").
 std::string ProgramFileName(const std::string& name);
 
+// How the Linux shell starts a program of this platform: put before the program's path. Nothing
+// on Linux; under Wine "wine ", which takes the program's Windows path and keeps the resource
+// limits of the shell that starts it.
+std::string ShellProgramPrefix();
+
 // The descriptors this process holds, where the platform can count them (Linux: /proc/self/fd).
 // Nothing under Wine: what the kernel shows there is Wine's own cache of descriptors, which
 // comes and goes on its own.

@@ -41,6 +41,8 @@ bool LinuxUserIsRoot() { return ::geteuid() == 0; }
 
 std::string WithUnixLineEnds(const std::string& text) { return text; }
 
+std::string ShellProgramPrefix() { return {}; }
+
 std::string ProgramFileName(const std::string& name) { return name; }
 
 std::optional<std::size_t> OpenDescriptorCount() {

@@ -169,6 +169,8 @@ std::string WithUnixLineEnds(const std::string& text) {
   return unix_text;
 }
 
+std::string ShellProgramPrefix() { return "wine "; }
+
 std::string ProgramFileName(const std::string& name) { return name + ".exe"; }
 
 std::optional<std::size_t> OpenDescriptorCount() { return std::nullopt; }

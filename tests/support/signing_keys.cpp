@@ -30,6 +30,11 @@ SigningKeyPair::SigningKeyPair(const std::string& folder, const std::string& nam
   std::string comment = text.substr(0, line_end);
   if (comment.starts_with(kPublicKeyComment)) {
     key_id_text_ = comment.substr(kPublicKeyComment.size());
+    // The tool drops leading zeros of the id; the program always shows all 16 digits.
+    constexpr std::size_t kKeyIdDigits = 16;
+    if (key_id_text_.size() < kKeyIdDigits) {
+      key_id_text_.insert(0, kKeyIdDigits - key_id_text_.size(), '0');
+    }
   }
   key_line_ = text.substr(line_end + 1);
   while (!key_line_.empty() && (key_line_.back() == '\n' || key_line_.back() == '\r')) {

@@ -15,7 +15,7 @@ class SigningKeyPair {
   const std::string& secret_key_file() const { return secret_key_file_; }
   // The key line: the .pub file's second line.
   const std::string& key_line() const { return key_line_; }
-  // The key id as the .pub file's comment shows it.
+  // The key id as the program shows it: the .pub file comment's, with all 16 digits.
   const std::string& key_id_text() const { return key_id_text_; }
 
   // Signs file into signature_file (default: file + ".minisig") with trusted_comment (empty:

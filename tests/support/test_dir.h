@@ -1,5 +1,6 @@
 #pragma once
 
+#include <filesystem>
 #include <string>
 
 namespace rariduze::testing {
@@ -21,7 +22,13 @@ class TestDir {
   std::string path_;
 };
 
-// Writes bytes to a file, replacing it; reads a whole file ("" when missing).
+// A path of UTF-8 text as the file system library takes it, on every system (a plain string
+// would be read in the ANSI code page on Windows).
+std::filesystem::path Utf8Path(const std::string& path);
+// The other way round: a path as UTF-8 text, with "/" separators when generic is set.
+std::string Utf8Text(const std::filesystem::path& path, bool generic = false);
+
+// Writes bytes to a file, replacing it; reads a whole file ("" when missing). Paths are UTF-8.
 void WriteFile(const std::string& path, const std::string& bytes);
 std::string ReadFile(const std::string& path);
 bool FileIsThere(const std::string& path);

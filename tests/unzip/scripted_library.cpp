@@ -22,7 +22,7 @@
 namespace {
 
 void Note(const std::string& seen, const std::string& line) {
-  std::ofstream out(seen, std::ios::app);
+  std::ofstream out(seen, std::ios::app | std::ios::binary);
   out << line << '\n';
 }
 

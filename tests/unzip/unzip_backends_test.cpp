@@ -175,8 +175,7 @@ class UnzipBackendsTest : public ::testing::Test {
   std::string ZipShell(const std::string& folder, const std::string& name,
                        const std::string& command) {
     std::string archive = dir_.File(name);
-    ProgramRun run = RunProgram({"sh", "-c", "cd \"$0\" && " + command, folder, archive});
-    EXPECT_EQ(run.exit_status, 0) << command << run.errors;
+    EXPECT_TRUE(RunShell(folder, command, archive));
     return archive;
   }
 

@@ -6,7 +6,6 @@
 
 #include <filesystem>
 
-#include "tests/support/child_process.h"
 #include "tests/support/test_dir.h"
 #include "tests/unzip/archive_maker.h"
 #include "tests/unzip/zip_bytes.h"
@@ -82,8 +81,7 @@ class ZipReaderTest : public ::testing::Test {
   // The zip tool run in the source folder through the shell; "$1" is the archive.
   std::string Zip(const std::string& name, const std::string& command) {
     std::string archive = dir_.File(name);
-    ProgramRun run = RunProgram({"sh", "-c", "cd \"$0\" && " + command, src_, archive});
-    EXPECT_EQ(run.exit_status, 0) << command << run.errors;
+    EXPECT_TRUE(RunShell(src_, command, archive));
     return archive;
   }
 
@@ -142,7 +140,8 @@ TEST_F(ZipReaderTest, ReadsStoredDeflatedZip64AndStreamedEntries) {
         found,
         (std::map<std::string, std::string>{
             {"a.txt", text_a_}, {"b.txt", "bee"}, {"sub/", "(folder)"}, {"sub/c.txt", text_c_}}));
-    fs::remove(dir_.File("a.zip"));
+    archive.reset();  // Windows removes no file that is open
+    fs::remove(Utf8Path(dir_.File("a.zip")));
   }
 }
 
@@ -173,10 +172,13 @@ TEST_F(ZipReaderTest, ReadsZip64DataDescriptors) {
 }
 
 TEST_F(ZipReaderTest, EntryRecordsCarryTheArchivesValues) {
-  fs::permissions(src_ + "/a.txt", static_cast<fs::perms>(0751));
-  fs::create_symlink("b.txt", src_ + "/link");
   SetModified(src_ + "/b.txt", LocalTime(2022, 11, 30, 23, 58) + 4);
-  std::unique_ptr<Archive> archive = Open(Zip("a.zip", "zip -q -y \"$1\" a.txt b.txt link"));
+  // The shell removes the link it made: under Wine the file system library cannot remove a
+  // folder in which a link outlives its target.
+  std::unique_ptr<Archive> archive =
+      Open(Zip("a.zip",
+               "trap 'rm -f link' EXIT; chmod 751 a.txt && ln -s b.txt link && "
+               "zip -q -y \"$1\" a.txt b.txt link"));
   ASSERT_NE(archive, nullptr);
   ASSERT_EQ(archive->EntryCount(), 3u);
   ArchiveEntry a, b, link;
@@ -194,15 +196,16 @@ TEST_F(ZipReaderTest, EntryRecordsCarryTheArchivesValues) {
 }
 
 TEST_F(ZipReaderTest, NamesBecomeUtf8AndBackslashesSeparate) {
+  // Names that are no UTF-8 are made by the shell, as bytes, on every system, and removed by it
+  // again: under Wine they cannot be named.
   std::string names = dir_.File("names");
-  MakeFiles(names, {{"caf\xC3\xA9.txt", "1"},
-                    {"\x81\x94.txt", "2"},
-                    {"a\\b.txt", "3"},
-                    {"\x01\x81.txt", "4"},
-                    {"esc\x1b.txt", "5"}});
-  ProgramRun run =
-      RunProgram({"sh", "-c", "cd \"$0\" && zip -q \"$1\" *", names, dir_.File("names.zip")});
-  ASSERT_EQ(run.exit_status, 0) << run.errors;
+  fs::create_directories(Utf8Path(names));
+  ASSERT_TRUE(RunShell(names,
+                       "trap 'rm -f -- *' EXIT; printf 1 > \"$(printf 'caf\\303\\251.txt')\" && "
+                       "printf 2 > \"$(printf '\\201\\224.txt')\" && printf 3 > 'a\\b.txt' && "
+                       "printf 4 > \"$(printf '\\001\\201.txt')\" && "
+                       "printf 5 > \"$(printf 'esc\\033.txt')\" && zip -q \"$1\" *",
+                       dir_.File("names.zip")));
   std::unique_ptr<Archive> archive = Open(dir_.File("names.zip"));
   ASSERT_NE(archive, nullptr);
   std::vector<std::string> listed;
@@ -245,7 +248,8 @@ TEST_F(ZipReaderTest, EncryptedEntriesNeedThePasswordThatChecksOut) {
     EXPECT_TRUE(a.complete) << a.error;
     EXPECT_EQ(a.data, text_a_);
     EXPECT_EQ(ReadEntry(*archive, 1, "pw").data, "bee");
-    fs::remove(dir_.File("secret.zip"));
+    archive.reset();
+    fs::remove(Utf8Path(dir_.File("secret.zip")));
   }
 }
 

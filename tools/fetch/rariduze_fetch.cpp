@@ -17,6 +17,7 @@
 #include "platform/file_system.h"
 #include "platform/internet.h"
 #include "platform/ui_services.h"
+#include "tools/program_arguments.h"
 #include "transfer/internet_file.h"
 
 namespace {
@@ -72,17 +73,17 @@ struct Arguments {
 };
 
 // Nothing when the arguments make no sense (the reason is printed).
-std::optional<Arguments> Parse(int argc, char** argv) {
+std::optional<Arguments> Parse(const std::vector<std::string>& argv) {
   auto fail = [](const std::string& why) -> std::optional<Arguments> {
     std::fprintf(stderr, "rariduze-fetch: %s\n%s", why.c_str(), kUsage);
     return std::nullopt;
   };
   Arguments args;
   std::vector<std::string> positional;
-  for (int i = 1; i < argc; ++i) {
+  for (std::size_t i = 0; i < argv.size(); ++i) {
     std::string_view arg = argv[i];
     auto value = [&]() -> std::optional<std::string_view> {
-      if (i + 1 >= argc) return std::nullopt;
+      if (i + 1 >= argv.size()) return std::nullopt;
       return std::string_view(argv[++i]);
     };
     if (arg == "--resume") {
@@ -258,7 +259,7 @@ int Run(const Arguments& args) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  std::optional<Arguments> args = Parse(argc, argv);
+  std::optional<Arguments> args = Parse(rariduze::ProgramArguments(argc, argv));
   if (!args) return kExitUsage;
   try {
     return Run(*args);

@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "platform/failure.h"
+#include "tools/program_arguments.h"
 #include "unzip/unzip_object.h"
 
 namespace {
@@ -84,8 +85,7 @@ std::optional<std::int32_t> ParseAnswer(const std::string& text) {
   return std::nullopt;
 }
 
-std::optional<Arguments> Parse(int argc, char** argv) {
-  std::vector<std::string> args(argv + 1, argv + argc);
+std::optional<Arguments> Parse(const std::vector<std::string>& args) {
   Arguments parsed;
   if (args.size() == 2 && args[0] == "list") {
     parsed.command = "list";
@@ -212,7 +212,7 @@ int Run(const Arguments& args) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  std::optional<Arguments> args = Parse(argc, argv);
+  std::optional<Arguments> args = Parse(rariduze::ProgramArguments(argc, argv));
   if (!args) {
     std::cerr << "usage: rariduze-unzip list ARCHIVE\n"
                  "       rariduze-unzip extract ARCHIVE FOLDER [--overwrite]"

@@ -11,6 +11,7 @@
 #include "signing/signature_format.h"
 #include "signing/trusted_comment.h"
 #include "signing/verify.h"
+#include "tools/program_arguments.h"
 
 namespace {
 
@@ -32,13 +33,13 @@ struct Arguments {
   std::optional<std::string> version;
 };
 
-std::optional<Arguments> Parse(int argc, char** argv) {
+std::optional<Arguments> Parse(const std::vector<std::string>& argv) {
   Arguments args;
   std::vector<std::string> positional;
-  for (int i = 1; i < argc; ++i) {
+  for (std::size_t i = 0; i < argv.size(); ++i) {
     std::string_view arg = argv[i];
     if (arg == "--version") {
-      if (i + 1 >= argc) return std::nullopt;
+      if (i + 1 >= argv.size()) return std::nullopt;
       args.version = argv[++i];
     } else if (arg.starts_with("--")) {
       return std::nullopt;
@@ -77,13 +78,14 @@ rariduze::PublicKeyParse LoadPublicKey(const std::string& argument) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  for (int i = 1; i < argc; ++i) {
-    if (std::string_view(argv[i]) == "--help" || std::string_view(argv[i]) == "-h") {
+  const std::vector<std::string> arguments = rariduze::ProgramArguments(argc, argv);
+  for (const std::string& argument : arguments) {
+    if (argument == "--help" || argument == "-h") {
       std::fputs(kUsage, stdout);
       return kExitVerified;
     }
   }
-  std::optional<Arguments> args = Parse(argc, argv);
+  std::optional<Arguments> args = Parse(arguments);
   if (!args) {
     std::fputs(kUsage, stderr);
     return kExitUsage;

@@ -1,6 +1,7 @@
 #include "unzip/library/byte_source.h"
 
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 
 namespace rariduze::unziplib {
@@ -50,7 +51,9 @@ class HeldBytes : public ByteSource {
 }  // namespace
 
 std::unique_ptr<ByteSource> OpenFileSource(const std::string& path, std::string* error) {
-  std::ifstream file(path, std::ios::binary);
+  // The path is UTF-8; a path object takes it as such on every system.
+  std::ifstream file(std::filesystem::path(std::u8string(path.begin(), path.end())),
+                     std::ios::binary);
   if (!file) {
     *error = "cannot open the file";
     return nullptr;

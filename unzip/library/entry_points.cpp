@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/system_code_page.h"
 #include "unzip/library/archive.h"
 #include "unzip/library/extraction.h"
 #include "unzip/library/host.h"
@@ -20,6 +21,12 @@ constexpr std::uint8_t kMinor = 0;
 constexpr std::uint8_t kRevision = 0;
 constexpr char kReleaseDate[] = "2025-06-01";
 
+// The caller's texts come in the system code page; inside, they are UTF-8.
+std::optional<std::string> Text(const char* text) {
+  if (text == nullptr) return std::nullopt;
+  return FromSystemCodePage(text);
+}
+
 // The names in a list, up to the count, the list's capacity or the first empty slot.
 std::vector<std::string> ReadNames(std::int32_t count, const char* const* names) {
   std::vector<std::string> read;
@@ -27,14 +34,9 @@ std::vector<std::string> ReadNames(std::int32_t count, const char* const* names)
   std::int32_t limit = std::min<std::int32_t>(count, UNZIP_NAME_LIST_SLOTS);
   for (std::int32_t i = 0; i < limit; ++i) {
     if (names[i] == nullptr || names[i][0] == '\0') break;
-    read.emplace_back(names[i]);
+    read.push_back(*Text(names[i]));
   }
   return read;
-}
-
-std::optional<std::string> Text(const char* text) {
-  if (text == nullptr) return std::nullopt;
-  return std::string(text);
 }
 
 void CopyText(char* field, std::size_t size, const std::string& text) {

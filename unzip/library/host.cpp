@@ -3,6 +3,8 @@
 #include <array>
 #include <cstring>
 
+#include "platform/system_code_page.h"
+
 namespace rariduze::unziplib {
 namespace {
 
@@ -11,8 +13,11 @@ constexpr std::size_t kPasswordBufferSize = 256;
 // Longest text handed to a callback with its byte count.
 constexpr std::size_t kMaxCountedText = 31999;
 
+// A text for a callback, in the caller's code page, no longer than it takes.
 std::string Bounded(const std::string& text) {
-  return text.size() <= kMaxCountedText ? text : text.substr(0, kMaxCountedText);
+  std::string shown = ToSystemCodePageShown(text);
+  if (shown.size() > kMaxCountedText) shown.resize(kMaxCountedText);
+  return shown;
 }
 
 }  // namespace
@@ -36,18 +41,21 @@ void Host::Complain(const std::string& text) const { Print(text); }
 
 std::int32_t Host::AskReplace(const std::string& path) const {
   if (callbacks_.replace == nullptr) return UNZIP_REPLACE_NO;
-  return callbacks_.replace(path.c_str());
+  return callbacks_.replace(ToSystemCodePageShown(path).c_str());
 }
 
 std::optional<std::string> Host::AskPassword(const std::string& entry_name) const {
   if (callbacks_.password == nullptr) return std::nullopt;
   std::array<char, kPasswordBufferSize> buffer{};
-  std::string prompt = "Password for " + entry_name;
+  std::string name = ToSystemCodePageShown(entry_name);
+  std::string prompt = "Password for " + name;
   std::int32_t answer = callbacks_.password(buffer.data(), static_cast<std::int32_t>(buffer.size()),
-                                            prompt.c_str(), entry_name.c_str());
+                                            prompt.c_str(), name.c_str());
   if (answer != 0) return std::nullopt;
-  // Whatever the callback did, read no further than the buffer.
-  std::string password(buffer.data(), strnlen(buffer.data(), buffer.size() - 1));
+  // Whatever the callback did, read no further than the buffer. The password is taken as UTF-8,
+  // as the zip tool of other systems takes it, whatever the caller's code page.
+  std::string password = FromSystemCodePage(
+      std::string_view(buffer.data(), strnlen(buffer.data(), buffer.size() - 1)));
   std::memset(buffer.data(), 0, buffer.size());
   return password;
 }
@@ -58,11 +66,16 @@ bool Host::AskStop(const std::string& entry_name) const {
   return callbacks_.service(bounded.c_str(), static_cast<std::int32_t>(bounded.size() + 1)) != 0;
 }
 
-void Host::List(const ListedEntry& entry) const {
-  if (callbacks_.list == nullptr) return;
+bool Host::List(const ListedEntry& entry) const {
+  if (callbacks_.list == nullptr) return true;
+  // The caller may ask for the entry by this name: it must be the entry's own.
+  std::optional<std::string> path = ToSystemCodePage(entry.path);
+  if (!path) return false;
+  std::string method = ToSystemCodePageShown(entry.method);
   callbacks_.list(entry.size, entry.packed_size, entry.factor, entry.month, entry.day, entry.year,
-                  entry.hour, entry.minute, entry.kind, entry.path.c_str(), entry.method.c_str(),
-                  entry.crc, entry.encrypted ? 'E' : ' ');
+                  entry.hour, entry.minute, entry.kind, path->c_str(), method.c_str(), entry.crc,
+                  entry.encrypted ? 'E' : ' ');
+  return true;
 }
 
 }  // namespace rariduze::unziplib

@@ -21,7 +21,8 @@ struct ListedEntry {
   bool encrypted = false;
 };
 
-// The caller's side of a run: its callbacks, any of which may be missing.
+// The caller's side of a run: its callbacks, any of which may be missing. Texts reach them in
+// the system code page; a character it cannot hold is shown as "?" in messages.
 class Host {
  public:
   Host(const UnzipCallbacks* callbacks, std::int32_t message_level);
@@ -36,7 +37,8 @@ class Host {
   std::optional<std::string> AskPassword(const std::string& entry_name) const;
   // True when the caller wants the run stopped before this entry.
   bool AskStop(const std::string& entry_name) const;
-  void List(const ListedEntry& entry) const;
+  // False, and nothing listed, when the system code page cannot hold the entry's path.
+  bool List(const ListedEntry& entry) const;
 
  private:
   void Print(const std::string& text) const;

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <ctime>
 
+#include "platform/system_code_page.h"
 #include "unzip/library/local_time.h"
 
 namespace rariduze::unziplib {
@@ -60,7 +61,12 @@ bool ListArchive(const Archive& archive, const Host& host) {
     listed.method = MethodName(entry.method);
     listed.crc = entry.crc;
     listed.encrypted = entry.encrypted;
-    host.List(listed);
+    if (!host.List(listed)) {
+      host.Complain("error: entry " + std::to_string(i + 1) + " (" + entry.name +
+                    ") is not listed: the system code page " + std::to_string(SystemCodePage()) +
+                    " cannot hold its name");
+      complete = false;
+    }
   }
   return complete;
 }

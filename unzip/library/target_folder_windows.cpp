@@ -40,16 +40,15 @@ std::string Reason(DWORD code) {
   return reason;
 }
 
-// text in code_page as UTF-16; nothing when it is not well-formed there.
-std::optional<std::wstring> Widen(const std::string& text, UINT code_page) {
+// UTF-8 text as UTF-16; nothing when it is not well-formed.
+std::optional<std::wstring> Widen(const std::string& text) {
   if (text.empty()) return std::wstring();
-  DWORD flags = code_page == CP_UTF8 ? MB_ERR_INVALID_CHARS : 0;
-  int length =
-      MultiByteToWideChar(code_page, flags, text.data(), static_cast<int>(text.size()), nullptr, 0);
+  int length = MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, text.data(),
+                                   static_cast<int>(text.size()), nullptr, 0);
   if (length <= 0) return std::nullopt;
   std::wstring wide(static_cast<std::size_t>(length), L'\0');
-  MultiByteToWideChar(code_page, flags, text.data(), static_cast<int>(text.size()), wide.data(),
-                      length);
+  MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, text.data(), static_cast<int>(text.size()),
+                      wide.data(), length);
   return wide;
 }
 
@@ -147,6 +146,14 @@ class WindowsPendingFile : public PendingFile {
   }
 
   bool Publish(bool replace, std::string* error) override {
+    // Windows refuses to replace a read-only file; said here in so many words, and the same
+    // where the system would replace it all the same (Wine).
+    DWORD existing = GetFileAttributesW(path_.c_str());
+    if (replace && existing != INVALID_FILE_ATTRIBUTES &&
+        (existing & FILE_ATTRIBUTE_READONLY) != 0) {
+      *error = "cannot replace it: the file is read-only";
+      return false;
+    }
     DWORD flags = replace ? MOVEFILE_REPLACE_EXISTING : 0;
     if (!MoveFileExW(temporary_path_.c_str(), path_.c_str(), flags)) {
       DWORD code = GetLastError();
@@ -206,7 +213,7 @@ std::optional<std::wstring> WindowsTargetFolder::PathOf(const PathParts& parts,
                                                         std::string* error) const {
   std::wstring path = root_;
   for (const std::string& part : parts) {
-    std::optional<std::wstring> wide = Widen(part, CP_UTF8);
+    std::optional<std::wstring> wide = Widen(part);
     if (!wide) {
       *error = "the name " + part + " is not well-formed UTF-8";
       return std::nullopt;
@@ -225,7 +232,7 @@ bool WindowsTargetFolder::MakeFolder(const PathParts& parts, std::string* error)
   std::wstring path = root_;
   std::string shown;
   for (const std::string& part : parts) {
-    std::optional<std::wstring> wide = Widen(part, CP_UTF8);
+    std::optional<std::wstring> wide = Widen(part);
     if (!wide) {
       *error = "the name " + part + " is not well-formed UTF-8";
       return false;
@@ -245,13 +252,17 @@ bool WindowsTargetFolder::MakeFolder(const PathParts& parts, std::string* error)
     }
     BY_HANDLE_FILE_INFORMATION info{};
     bool known = GetFileInformationByHandle(held, &info) != 0;
-    if (!known || (info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0 ||
-        (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0) {
+    // Asked by name as well, now that the folder is held: Wine shows a link made on the Linux
+    // side as a reparse point by name only, and opens its target through the handle.
+    DWORD by_name = GetFileAttributesW(path.c_str());
+    bool link =
+        (info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0 ||
+        (by_name != INVALID_FILE_ATTRIBUTES && (by_name & FILE_ATTRIBUTE_REPARSE_POINT) != 0);
+    if (!known || link || (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0) {
       CloseHandle(held);
       *error = !known ? "cannot examine the folder " + shown
-               : (info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0
-                   ? shown + " is a link or junction; nothing is written through it"
-                   : shown + " is a file, not a folder";
+               : link ? shown + " is a link or junction; nothing is written through it"
+                      : shown + " is a file, not a folder";
       return false;
     }
     held_folders_.emplace(path, held);
@@ -307,8 +318,7 @@ std::unique_ptr<PendingFile> WindowsTargetFolder::CreateLink(const PathParts& /*
 }  // namespace
 
 std::unique_ptr<TargetFolder> OpenTargetFolder(const std::string& path, std::string* error) {
-  // The caller's folder comes in the system code page; the archive's names come in UTF-8.
-  std::optional<std::wstring> wide = Widen(path, CP_ACP);
+  std::optional<std::wstring> wide = Widen(path);
   std::optional<std::wstring> root = wide ? FullPath(*wide) : std::nullopt;
   if (!root) {
     *error = "cannot open the target folder " + path + ": not a usable path";
@@ -340,7 +350,7 @@ std::unique_ptr<TargetFolder> OpenTargetFolder(const std::string& path, std::str
 }
 
 std::optional<std::uint64_t> FreeSpaceFor(const std::string& path) {
-  std::optional<std::wstring> wide = Widen(path, CP_ACP);
+  std::optional<std::wstring> wide = Widen(path);
   std::optional<std::wstring> at = wide ? FullPath(*wide) : std::nullopt;
   if (!at) return std::nullopt;
   // The folder may not be there yet: its nearest existing parent tells the volume.
