@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <thread>
 
+#include "platform/wide_text_windows.h"
 #include "tests/support/child_process.h"
 #include "tests/support/host.h"
 #include "tests/support/test_dir.h"
@@ -14,16 +15,6 @@ namespace {
 
 using std::chrono::milliseconds;
 using Clock = std::chrono::steady_clock;
-
-std::wstring Wide(const std::string& text) {
-  if (text.empty()) return {};
-  int length =
-      ::MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
-  std::wstring wide(static_cast<std::size_t>(length), L'\0');
-  ::MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), wide.data(),
-                        length);
-  return wide;
-}
 
 // One argument quoted so that the program's start-up code reads it back unchanged.
 std::string QuoteArgument(const std::string& argument) {
@@ -82,7 +73,7 @@ bool Launch(const std::string& command_line) {
   STARTUPINFOW startup{};
   startup.cb = sizeof startup;
   PROCESS_INFORMATION process{};
-  std::wstring line = Wide(command_line);
+  std::wstring line = Widen(command_line);
   if (!::CreateProcessW(nullptr, line.data(), nullptr, nullptr, FALSE, CREATE_NO_WINDOW, nullptr,
                         nullptr, &startup, &process)) {
     return false;
@@ -94,7 +85,7 @@ bool Launch(const std::string& command_line) {
 
 HANDLE InheritableFile(const std::string& path, DWORD access, DWORD disposition) {
   SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
-  return ::CreateFileW(Wide(path).c_str(), access, FILE_SHARE_READ | FILE_SHARE_WRITE, &inherit,
+  return ::CreateFileW(Widen(path).c_str(), access, FILE_SHARE_READ | FILE_SHARE_WRITE, &inherit,
                        disposition, FILE_ATTRIBUTE_NORMAL, nullptr);
 }
 
@@ -168,10 +159,10 @@ ChildProcess::ChildProcess(const std::vector<std::string>& argv, const std::stri
     startup.hStdOutput = out;
     startup.hStdError = err;
     PROCESS_INFORMATION process{};
-    std::wstring line = Wide(CommandLine(argv));
+    std::wstring line = Widen(CommandLine(argv));
     // A bare name is looked up on the search path; a path is taken as it is.
     const bool bare = program.find_first_of("\\/") == std::string::npos;
-    const std::wstring application = Wide(program);
+    const std::wstring application = Widen(program);
     if (::CreateProcessW(bare ? nullptr : application.c_str(), line.data(), nullptr, nullptr, TRUE,
                          CREATE_SUSPENDED | CREATE_NO_WINDOW, nullptr, nullptr, &startup,
                          &process)) {

@@ -17,17 +17,11 @@
 #include <string>
 #include <vector>
 
+#include "platform/wide_text_windows.h"
+
 namespace {
 
-std::string Utf8(const std::wstring& text) {
-  if (text.empty()) return {};
-  int length = ::WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()),
-                                     nullptr, 0, nullptr, nullptr);
-  std::string narrow(static_cast<std::size_t>(length), '\0');
-  ::WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), narrow.data(),
-                        length, nullptr, nullptr);
-  return narrow;
-}
+using rariduze::Narrow;
 
 // Paths may arrive as Linux paths (the bridge that started this program turns drive Z: paths
 // into them); Wine shows the Linux root as drive Z:.
@@ -103,7 +97,7 @@ int Run(const std::wstring& desktop_name, const std::wstring& status_file, DWORD
 
 std::string Escaped(const std::wstring& text) {
   std::string out;
-  for (char c : Utf8(text)) {
+  for (char c : Narrow(text)) {
     switch (c) {
       case '\\':
         out += "\\\\";

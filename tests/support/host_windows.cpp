@@ -6,47 +6,25 @@
 #include <sstream>
 #include <vector>
 
+#include "platform/wide_text_windows.h"
 #include "tests/support/host.h"
 
 namespace rariduze::testing {
-namespace {
-
-std::wstring Wide(const std::string& text) {
-  if (text.empty()) return {};
-  int length =
-      ::MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
-  std::wstring wide(static_cast<std::size_t>(length), L'\0');
-  ::MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), wide.data(),
-                        length);
-  return wide;
-}
-
-std::string Utf8(const std::wstring& text) {
-  if (text.empty()) return {};
-  int length = ::WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()),
-                                     nullptr, 0, nullptr, nullptr);
-  std::string narrow(static_cast<std::size_t>(length), '\0');
-  ::WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), narrow.data(),
-                        length, nullptr, nullptr);
-  return narrow;
-}
-
-}  // namespace
 
 std::optional<std::string> GetEnv(const std::string& name) {
-  const std::wstring wide = Wide(name);
+  const std::wstring wide = Widen(name);
   DWORD size = ::GetEnvironmentVariableW(wide.c_str(), nullptr, 0);
   if (size == 0) return std::nullopt;
   std::vector<wchar_t> buffer(size);
   DWORD length = ::GetEnvironmentVariableW(wide.c_str(), buffer.data(), size);
-  return Utf8(std::wstring(buffer.data(), length));
+  return Narrow(std::wstring(buffer.data(), length));
 }
 
 void SetEnv(const std::string& name, const std::optional<std::string>& value) {
   // Through the C runtime, which updates its own copy (getenv) and the process's (what
   // GetTempPath and started programs see) alike.
-  const std::wstring wide_name = Wide(name);
-  const std::wstring wide_value = value ? Wide(*value) : std::wstring();
+  const std::wstring wide_name = Widen(name);
+  const std::wstring wide_value = value ? Widen(*value) : std::wstring();
   ::_wputenv_s(wide_name.c_str(), wide_value.c_str());
 }
 
@@ -59,7 +37,7 @@ const wchar_t kInternetSettings[] =
 std::optional<std::string> ReadSetting(HKEY key, const std::string& name) {
   DWORD type = 0;
   DWORD size = 0;
-  const std::wstring wide = Wide(name);
+  const std::wstring wide = Widen(name);
   if (::RegQueryValueExW(key, wide.c_str(), nullptr, &type, nullptr, &size) != ERROR_SUCCESS) {
     return std::nullopt;
   }
@@ -70,12 +48,12 @@ std::optional<std::string> ReadSetting(HKEY key, const std::string& name) {
     std::memcpy(&number, data.data(), sizeof number);
     return std::to_string(number);
   }
-  return Utf8(
+  return Narrow(
       std::wstring(reinterpret_cast<const wchar_t*>(data.data()), size / sizeof(wchar_t)).c_str());
 }
 
 void WriteSetting(HKEY key, const std::string& name, const std::optional<std::string>& value) {
-  const std::wstring wide = Wide(name);
+  const std::wstring wide = Widen(name);
   if (!value) {
     ::RegDeleteValueW(key, wide.c_str());
   } else if (name == "ProxyEnable") {
@@ -83,7 +61,7 @@ void WriteSetting(HKEY key, const std::string& name, const std::optional<std::st
     ::RegSetValueExW(key, wide.c_str(), 0, REG_DWORD, reinterpret_cast<const BYTE*>(&number),
                      sizeof number);
   } else {
-    const std::wstring text = Wide(*value);
+    const std::wstring text = Widen(*value);
     ::RegSetValueExW(key, wide.c_str(), 0, REG_SZ, reinterpret_cast<const BYTE*>(text.c_str()),
                      static_cast<DWORD>((text.size() + 1) * sizeof(wchar_t)));
   }
