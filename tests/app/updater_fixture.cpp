@@ -68,7 +68,7 @@ void Zip(const std::string& archive, const std::vector<std::string>& files) {
 }
 
 void CopyStandIn(const std::string& to) {
-  std::filesystem::copy_file(RARIDUZE_TEST_STAND_IN, to,
+  std::filesystem::copy_file(PlatformPath(RARIDUZE_TEST_STAND_IN), to,
                              std::filesystem::copy_options::overwrite_existing);
 }
 
@@ -161,7 +161,7 @@ UpdaterFixture::UpdaterFixture() {
   set("RARIDUZE_STAND_IN_MARK", MarkFile());
   set("RARIDUZE_STAND_IN_EXIT", "0");
 
-  mUnzip::SetLibraryDirectory(RARIDUZE_TEST_UNZIP_DIR);
+  mUnzip::SetLibraryDirectory(PlatformPath(RARIDUZE_TEST_UNZIP_DIR));
   InternetOptions options;
   options.limits.connect_seconds = 5;
   options.limits.stall_seconds = 5;
