@@ -13,6 +13,18 @@ namespace rariduze::testing {
 using std::chrono::milliseconds;
 using Clock = std::chrono::steady_clock;
 
+// Each system's backend reaps its child in Reap; waiting is the same everywhere.
+bool ChildProcess::Running() { return pid_ > 0 && !Reap(false); }
+
+std::optional<int> ChildProcess::Wait(milliseconds timeout) {
+  Clock::time_point deadline = Clock::now() + timeout;
+  while (!Reap(false)) {
+    if (Clock::now() >= deadline) return std::nullopt;
+    std::this_thread::sleep_for(milliseconds(5));
+  }
+  return status_;
+}
+
 ProgramRun RunProgram(const std::vector<std::string>& argv, milliseconds timeout) {
   TestDir dir("run");
   ProgramRun run;

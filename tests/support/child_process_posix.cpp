@@ -7,19 +7,14 @@
 
 #include <cstdlib>
 #include <sstream>
-#include <thread>
 
 #include "tests/support/child_process.h"
 
 extern char** environ;
 
 namespace rariduze::testing {
-namespace {
 
 using std::chrono::milliseconds;
-using Clock = std::chrono::steady_clock;
-
-}  // namespace
 
 ChildProcess::ChildProcess(const std::vector<std::string>& argv, const std::string& output_file,
                            const std::string& error_file) {
@@ -73,17 +68,6 @@ bool ChildProcess::Reap(bool block) {
   status_ = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
   peak_rss_kib_ = usage.ru_maxrss;
   return true;
-}
-
-bool ChildProcess::Running() { return pid_ > 0 && !Reap(false); }
-
-std::optional<int> ChildProcess::Wait(milliseconds timeout) {
-  Clock::time_point deadline = Clock::now() + timeout;
-  while (!Reap(false)) {
-    if (Clock::now() >= deadline) return std::nullopt;
-    std::this_thread::sleep_for(milliseconds(5));
-  }
-  return status_;
 }
 
 void ChildProcess::Stop(milliseconds grace) {

@@ -209,17 +209,6 @@ bool ChildProcess::Reap(bool block) {
   return true;
 }
 
-bool ChildProcess::Running() { return pid_ > 0 && !Reap(false); }
-
-std::optional<int> ChildProcess::Wait(milliseconds timeout) {
-  Clock::time_point deadline = Clock::now() + timeout;
-  while (!Reap(false)) {
-    if (Clock::now() >= deadline) return std::nullopt;
-    std::this_thread::sleep_for(milliseconds(5));
-  }
-  return status_;
-}
-
 void ChildProcess::Stop(milliseconds grace) {
   if (pid_ <= 0 || Reap(false)) return;
   if (handle_ != 0) {
