@@ -19,12 +19,14 @@
 
 #include "platform/window_list.h"
 #include "tests/app/test_windows.h"
+#include "tests/support/test_data.h"
 #include "tests/support/test_dir.h"
 #include "tests/support/xvfb_server.h"
 
 namespace rariduze {
 namespace {
 
+using testing::LinesOf;
 using testing::ReadFile;
 using testing::ScopedDisplay;
 using testing::TestDir;
@@ -44,13 +46,6 @@ bool WaitFor(const std::function<bool()>& done) {
 void WriteScript(const std::string& path, const std::string& body, mode_t mode = 0755) {
   WriteFile(path, "#!/bin/sh\n" + body);
   ::chmod(path.c_str(), mode);
-}
-
-std::vector<std::string> Lines(const std::string& text) {
-  std::vector<std::string> lines;
-  std::istringstream in(text);
-  for (std::string line; std::getline(in, line);) lines.push_back(line);
-  return lines;
 }
 
 // --- RunAndWait ----------------------------------------------------------------------------
@@ -259,7 +254,7 @@ class ServedApplicationTest : public ::testing::Test {
 
   std::vector<std::string> WaitForStarts() {
     WaitFor([&] { return !ReadFile(marker_).empty(); });
-    return Lines(ReadFile(marker_));
+    return LinesOf(ReadFile(marker_));
   }
 
   TestDir app_{"app"};

@@ -5,6 +5,8 @@
 #include <string_view>
 #include <vector>
 
+#include "tests/support/test_data.h"
+
 namespace rariduze::testing {
 
 // Base64 with padding, written here apart from the decoder under test so that tests can edit
@@ -25,19 +27,7 @@ inline std::string EncodeBase64(const std::vector<std::uint8_t>& bytes) {
   return text;
 }
 
-// The lines of a signature file (LF-ended), and the file made of lines again.
-inline std::vector<std::string> LinesOf(const std::string& text) {
-  std::vector<std::string> lines;
-  std::size_t start = 0;
-  while (start < text.size()) {
-    std::size_t end = text.find('\n', start);
-    if (end == std::string::npos) end = text.size();
-    lines.push_back(text.substr(start, end - start));
-    start = end + 1;
-  }
-  return lines;
-}
-
+// A signature file made of its lines (LinesOf) again.
 inline std::string JoinLines(const std::vector<std::string>& lines) {
   std::string text;
   for (const std::string& line : lines) text += line + "\n";

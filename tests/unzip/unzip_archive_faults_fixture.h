@@ -9,24 +9,13 @@
 #include <vector>
 
 #include "tests/support/host.h"
+#include "tests/support/test_data.h"
 #include "tests/support/test_dir.h"
 #include "tests/unzip/archive_maker.h"
 #include "tests/unzip/recording_events.h"
 #include "unzip/unzip_object.h"
 
 namespace rariduze::testing {
-
-inline std::string Text(std::size_t size, unsigned seed) {
-  std::string text;
-  unsigned state = seed;
-  while (text.size() < size) {
-    state = state * 1103515245u + 12345u;
-    text += (state >> 20) % 3 == 0 ? "setup " : "zentri ";
-    text += static_cast<char>('a' + (state >> 24) % 26);
-  }
-  text.resize(size);
-  return text;
-}
 
 struct BackendCase {
   std::string name;

@@ -12,22 +12,12 @@
 #include "tests/support/test_dir.h"
 #include "tests/unzip/archive_maker.h"
 
+#include "tests/support/test_data.h"
+
 namespace rariduze::testing {
 
 // The tool as this system names it.
 inline std::string ToolPath() { return PlatformPath(UNZIP_TOOL); }
-
-inline std::vector<std::string> Lines(const std::string& text) {
-  std::vector<std::string> lines;
-  std::size_t start = 0;
-  while (start < text.size()) {
-    std::size_t end = text.find('\n', start);
-    if (end == std::string::npos) end = text.size();
-    lines.push_back(text.substr(start, end - start));
-    start = end + 1;
-  }
-  return lines;
-}
 
 class UnzipToolTest : public ::testing::Test {
  protected:

@@ -20,7 +20,7 @@ using ::testing::StartsWith;
 TEST_F(UnzipToolTest, ListPrintsOneLinePerFileAndTheCount) {
   ProgramRun run = Tool({"list", archive_});
   EXPECT_EQ(run.exit_status, 0) << run.errors;
-  EXPECT_THAT(Lines(run.output),
+  EXPECT_THAT(LinesOf(run.output),
               ElementsAre("\ttop.txt\t3\t3\t100\tStored\t2021-03-04 05:06\t1ed91fca\t0",
                           "docs\\sub\treadme.txt\t7\t7\t100\tStored\t2021-03-04 05:06\t16e490b3\t0",
                           "count 2"));
@@ -30,7 +30,7 @@ TEST_F(UnzipToolTest, ExtractsTheSelectedEntryAndPrintsEachEvent) {
   ProgramRun run =
       Tool({"extract", archive_, out_, "--folder-names", "--select", "docs/sub/readme.txt"});
   EXPECT_EQ(run.exit_status, 0) << run.output << run.errors;
-  std::vector<std::string> lines = Lines(run.output);
+  std::vector<std::string> lines = LinesOf(run.output);
   ASSERT_GE(lines.size(), 3u);
   EXPECT_EQ(lines[2], "count 2");  // the listing comes first
   EXPECT_THAT(std::vector<std::string>(lines.begin() + 3, lines.end()),
@@ -46,7 +46,7 @@ TEST_F(UnzipToolTest, RefusedReplacementEndsWithResultFalse) {
   EXPECT_EQ(run.exit_status, 1);
   EXPECT_THAT(run.output, HasSubstr("overwrite top.txt\n"));
   EXPECT_THAT(run.output, HasSubstr("progress stopped before docs\\sub\\readme.txt"));
-  EXPECT_THAT(Lines(run.output).back(), "result false");
+  EXPECT_THAT(LinesOf(run.output).back(), "result false");
   EXPECT_EQ(ReadFile(out_ + "/top.txt"), "mine");
 }
 
@@ -116,7 +116,7 @@ TEST_F(UnzipToolTest, AWriteFailureInTheMiddleOfAnEntryLeavesNoPartialFile) {
       std::chrono::seconds(60));
   EXPECT_EQ(run.exit_status, 1) << run.output << run.errors;
   EXPECT_THAT(run.output, HasSubstr("progress error: big.bin: cannot write: "));
-  EXPECT_THAT(Lines(run.output).back(), "result false");
+  EXPECT_THAT(LinesOf(run.output).back(), "result false");
   EXPECT_THAT(TreeBelow(out_), ElementsAre("top.txt"));
 }
 

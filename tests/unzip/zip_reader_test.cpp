@@ -6,6 +6,7 @@
 
 #include <filesystem>
 
+#include "tests/support/test_data.h"
 #include "tests/support/test_dir.h"
 #include "tests/unzip/archive_maker.h"
 #include "tests/unzip/zip_bytes.h"
@@ -27,18 +28,6 @@ using unziplib::OpenProblem;
 std::uint32_t Crc(const std::string& data) {
   return static_cast<std::uint32_t>(
       crc32(0L, reinterpret_cast<const Bytef*>(data.data()), static_cast<uInt>(data.size())));
-}
-
-std::string Text(std::size_t size, unsigned seed) {
-  std::string text;
-  unsigned state = seed;
-  while (text.size() < size) {
-    state = state * 1103515245u + 12345u;
-    text += (state >> 20) % 3 == 0 ? "setup " : "zentri ";
-    text += static_cast<char>('a' + (state >> 24) % 26);
-  }
-  text.resize(size);
-  return text;
 }
 
 // How reading one entry ended.
