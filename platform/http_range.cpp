@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <climits>
 
 namespace rariduze {
 namespace {
@@ -55,6 +56,17 @@ bool IsHeaderValue(std::string_view text) {
     const auto u = static_cast<unsigned char>(c);
     return (u < 0x20 && c != '\t') || u == 0x7f;
   });
+}
+
+std::optional<std::int64_t> PositionTarget(std::int64_t position, std::int32_t distance,
+                                           const std::string* validator) {
+  const std::int64_t target = position + distance;
+  if (target < 0 || target > INT32_MAX) return std::nullopt;
+  if (target == position) return target;
+  if (validator != nullptr && (validator->empty() || !IsHeaderValue(*validator))) {
+    return std::nullopt;
+  }
+  return target;
 }
 
 }  // namespace rariduze

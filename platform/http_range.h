@@ -1,6 +1,8 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
+#include <string>
 #include <string_view>
 
 namespace rariduze {
@@ -14,5 +16,11 @@ bool RangeRunsToTheEnd(std::string_view content_range, std::int64_t from);
 // True when text may be sent as a header's value (an If-Range validator): nothing in it could
 // end the header line or hide in it, so no control character but the tab.
 bool IsHeaderValue(std::string_view text);
+
+// Where positioning distance bytes away from position leads, for both backends: nothing when
+// the place is outside what a position can hold (0 to INT32_MAX) or, away from position, when
+// the validator to send could not be sent (empty, or it could end its header line).
+std::optional<std::int64_t> PositionTarget(std::int64_t position, std::int32_t distance,
+                                           const std::string* validator);
 
 }  // namespace rariduze

@@ -670,13 +670,10 @@ class CurlInternetApi : public InternetApi {
   std::int32_t Position(InternetHandle url, std::int32_t distance, const std::string* validator) {
     UrlFile* file = Find<UrlFile>(url);
     if (file == nullptr) return kInvalidSetFilePointer;
-    std::int64_t target = file->position + distance;
-    if (target < 0 || target > INT32_MAX) return kInvalidSetFilePointer;
+    const std::optional<std::int64_t> place = PositionTarget(file->position, distance, validator);
+    if (!place) return kInvalidSetFilePointer;
+    const std::int64_t target = *place;
     if (target == file->position) return static_cast<std::int32_t>(target);
-    // A validator is sent as a header line: one that could end the line is no validator.
-    if (validator != nullptr && (validator->empty() || !IsHeaderValue(*validator))) {
-      return kInvalidSetFilePointer;
-    }
 
     file->transfer.reset();
     const std::shared_ptr<const SessionSettings> settings = file->settings;
