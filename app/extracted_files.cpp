@@ -15,45 +15,58 @@ bool IsPlainName(const std::string& part) {
   return part.find_first_of(std::string("/\\:\0", 4)) == std::string::npos;
 }
 
-std::optional<std::vector<std::string>> SplitListedFolder(const std::string& folder) {
-  std::vector<std::string> parts;
-  if (folder.empty()) return parts;
+// folder + the reported path in this system's form, and the folders on its way there;
+// nothing for a path that could lead out.
+std::optional<std::string> PathBelow(const std::string& folder, const std::string& reported,
+                                     std::vector<std::string>* on_the_way) {
+  if (folder.empty()) return std::nullopt;
+  std::string path = folder;
+  std::vector<std::string> passed;
   std::size_t start = 0;
   while (true) {
-    const std::size_t end = folder.find('\\', start);
-    std::string part = folder.substr(start, end == std::string::npos ? end : end - start);
+    const std::size_t end = reported.find('\\', start);
+    const std::string part = reported.substr(start, end == std::string::npos ? end : end - start);
     if (!IsPlainName(part)) return std::nullopt;
-    parts.push_back(std::move(part));
-    if (end == std::string::npos) return parts;
+    path += part;
+    if (end == std::string::npos) break;
+    passed.push_back(path);
+    path += PathSeparator();
     start = end + 1;
   }
+  on_the_way->insert(on_the_way->end(), passed.begin(), passed.end());
+  return path;
 }
 
 void NoteOnce(std::vector<std::string>& list, const std::string& path) {
   if (std::find(list.begin(), list.end(), path) == list.end()) list.push_back(path);
 }
 
+bool StartsWith(const std::string& text, const std::string& prefix) {
+  return text.compare(0, prefix.size(), prefix) == 0;
+}
+
 }  // namespace
 
-void ExtractedFiles::Expect(FileSystem& files, const std::string& folder,
-                            const std::string& entry_folder, const std::string& name,
-                            bool use_folder_names, bool space_to_underscore) {
-  if (folder.empty() || !IsPlainName(name)) return;
-  std::optional<std::vector<std::string>> parts = SplitListedFolder(entry_folder);
-  if (!parts) return;
-  // Without folder names every file lands at the top.
-  if (!use_folder_names) parts->clear();
-  parts->push_back(name);
-  if (space_to_underscore) {
-    for (std::string& part : *parts) std::replace(part.begin(), part.end(), ' ', '_');
+void ExtractedFiles::NoteReport(const std::string& folder, const std::string& report) {
+  std::string reported;
+  bool is_folder = false;
+  if (StartsWith(report, "extracted ")) {
+    reported = report.substr(10);
+  } else if (StartsWith(report, "linked ")) {
+    reported = report.substr(7);
+  } else if (StartsWith(report, "folder ") && report.size() > 8 && report.back() == '\\') {
+    reported = report.substr(7, report.size() - 8);
+    is_folder = true;
+  } else {
+    return;
   }
-  std::string path = folder;
-  for (std::size_t i = 0; i + 1 < parts->size(); ++i) {
-    path += (*parts)[i];
-    if (!files.Exists(path)) NoteOnce(folders_, path);
-    path += PathSeparator();
-  }
-  NoteOnce(files_, path + parts->back());
+  // The folders on the way were made for the entry too: the extraction's folder is this run's
+  // own, and only empty folders are ever removed.
+  std::vector<std::string> folders;
+  std::optional<std::string> path = PathBelow(folder, reported, &folders);
+  if (!path) return;
+  for (const std::string& made : folders) NoteOnce(folders_, made);
+  NoteOnce(is_folder ? folders_ : files_, *path);
 }
 
 void ExtractedFiles::RemoveAll(FileSystem& files) {

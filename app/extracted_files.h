@@ -7,21 +7,20 @@
 
 namespace rariduze {
 
-// What extractions into one folder wrote, learnt from the archive's listing before each runs,
-// so that the unload can take away exactly that: the files, then the folders the extraction
-// made, if nothing else has been put in them. An entry whose name could lead anywhere but
-// below the folder (".." and the like) is never noted, so nothing outside it is ever deleted.
+// What extractions into one folder wrote, learnt from what the unzip library reports as it
+// writes, so that the unload takes away exactly that: the files, then the folders, if nothing
+// else has been put in them. An entry the library refused is never reported, so a name that
+// the system would read as another ("victim." for "victim") is never deleted; nor is a path
+// that could lead anywhere but below the folder.
 class ExtractedFiles {
  public:
-  // Notes where a listed entry lands when extracted into folder (ending in the separator):
-  // entry_folder is the entry's folder as listed ("\" between its parts, empty at the top);
-  // use_folder_names and space_to_underscore are the extraction's options. Call it before
-  // the extraction, so that the folders that are not there yet are known.
-  void Expect(FileSystem& files, const std::string& folder, const std::string& entry_folder,
-              const std::string& name, bool use_folder_names, bool space_to_underscore);
+  // Notes a report of the library about an extraction into folder (ending in the separator):
+  // "extracted P" and "linked P" name a file it wrote, "folder P\" a folder it made, P below
+  // folder with "\" between its parts. Every other report is passed over.
+  void NoteReport(const std::string& folder, const std::string& report);
 
-  // Deletes the noted files, then the noted folders that are empty, the
-  // deepest first, and forgets them. Failures are ignored.
+  // Deletes the noted files, then the noted folders that are empty, the deepest first, and
+  // forgets them. Failures are ignored.
   void RemoveAll(FileSystem& files);
 
   // The files noted so far, full paths.
@@ -29,7 +28,7 @@ class ExtractedFiles {
 
  private:
   std::vector<std::string> files_;
-  std::vector<std::string> folders_;  // made by an extraction, full paths without separator
+  std::vector<std::string> folders_;  // full paths without separator
 };
 
 }  // namespace rariduze

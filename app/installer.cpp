@@ -1,7 +1,6 @@
 #include "app/installer.h"
 
 #include "app/paths.h"
-#include "platform/window_list.h"
 
 namespace rariduze::ModuloUp {
 namespace {
@@ -20,8 +19,8 @@ std::string FirstCharacters(const std::string& text, std::size_t max_characters)
 
 bool AppRunning = false;
 
-ProcessOutcome RunAndWait(const std::string& command_line) {
-  return RunProgramAndWait(command_line);
+ProcessOutcome RunAndWait(SystemServices& system, const std::string& command_line) {
+  return system.RunProgramAndWait(command_line);
 }
 
 bool CheckWindowTitle(const std::string& title) {
@@ -30,10 +29,10 @@ bool CheckWindowTitle(const std::string& title) {
   return true;
 }
 
-bool RestartServedApplication(const std::string& app_dir) {
-  EnumerateTopLevelWindows(CheckWindowTitle);
+bool RestartServedApplication(SystemServices& system, const std::string& app_dir) {
+  system.EnumerateTopLevelWindows(CheckWindowTitle);
   if (AppRunning) return false;
-  return StartDetachedProgram(app_dir + kServedAppFile);
+  return system.StartDetachedProgram(app_dir + kServedAppFile);
 }
 
 }  // namespace rariduze::ModuloUp

@@ -4,6 +4,7 @@
 #include <string>
 
 #include "platform/process.h"
+#include "platform/system_services.h"
 
 namespace rariduze::ModuloUp {
 
@@ -19,7 +20,7 @@ extern bool AppRunning;
 
 // Runs the program at command_line (the path alone, no arguments, no shell) and waits without
 // a time-out until it has ended. Tells whether it could be started and how it ended.
-ProcessOutcome RunAndWait(const std::string& command_line);
+ProcessOutcome RunAndWait(SystemServices& system, const std::string& command_line);
 
 // Called with the title of each top-level window: sets AppRunning when the first 259
 // characters of the title contain the mark (exact case). Always true, so every window is seen.
@@ -28,6 +29,6 @@ bool CheckWindowTitle(const std::string& title);
 // The restart step of every exit: looks at all top-level windows and, when none belongs to the
 // served application, starts app_dir + "Zentri Pc.exe" as a program of its own that outlives
 // the updater. Failures are ignored; true when the program was started.
-bool RestartServedApplication(const std::string& app_dir);
+bool RestartServedApplication(SystemServices& system, const std::string& app_dir);
 
 }  // namespace rariduze::ModuloUp

@@ -14,7 +14,7 @@ int main(int argc, char** argv) {
   rariduze::QtUiServices ui;
   std::unique_ptr<rariduze::InternetApi> internet = rariduze::CreateInternetApi();
   rariduze::frmMain window(ui, *internet, rariduze::FileSystem::Default(),
-                           rariduze::UpdaterSetup::Default());
+                           rariduze::SystemServices::Default(), rariduze::UpdaterSetup::Default());
   window.driver().Form_Load();
   window.show();
   return QApplication::exec();

@@ -16,7 +16,7 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int show_command) {
   rariduze::Win32UiServices ui;
   std::unique_ptr<rariduze::InternetApi> internet = rariduze::CreateInternetApi();
   rariduze::frmMain window(ui, *internet, rariduze::FileSystem::Default(),
-                           rariduze::UpdaterSetup::Default());
+                           rariduze::SystemServices::Default(), rariduze::UpdaterSetup::Default());
   window.driver().Form_Load();
   window.Show(show_command);
 

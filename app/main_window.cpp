@@ -22,12 +22,12 @@ QIcon ThemeIcon(const char* name, QStyle::StandardPixmap fallback, const QStyle&
 
 }  // namespace
 
-frmMain::frmMain(UiServices& ui, InternetApi& internet, FileSystem& files, UpdaterSetup setup,
-                 QWidget* parent)
+frmMain::frmMain(UiServices& ui, InternetApi& internet, FileSystem& files, SystemServices& system,
+                 UpdaterSetup setup, QWidget* parent)
     : QMainWindow(parent), ui_(ui) {
   BuildWindow();
   UpdaterView& view = *this;
-  driver_ = std::make_unique<UpdateDriver>(view, ui, internet, files, std::move(setup));
+  driver_ = std::make_unique<UpdateDriver>(view, ui, internet, files, system, std::move(setup));
 }
 
 frmMain::~frmMain() = default;

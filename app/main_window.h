@@ -23,8 +23,8 @@ class ProgressBarWidget;
 // every click, the menu and the close box. Every way of closing it ends the program.
 class frmMain : public QMainWindow, private UpdaterView {
  public:
-  frmMain(UiServices& ui, InternetApi& internet, FileSystem& files, UpdaterSetup setup,
-          QWidget* parent = nullptr);
+  frmMain(UiServices& ui, InternetApi& internet, FileSystem& files, SystemServices& system,
+          UpdaterSetup setup, QWidget* parent = nullptr);
   ~frmMain() override;
 
   UpdateDriver& driver() { return *driver_; }

@@ -66,7 +66,8 @@ std::wstring WindowText(HWND window) {
 
 }  // namespace
 
-frmMain::frmMain(Win32UiServices& ui, InternetApi& internet, FileSystem& files, UpdaterSetup setup)
+frmMain::frmMain(Win32UiServices& ui, InternetApi& internet, FileSystem& files,
+                 SystemServices& system, UpdaterSetup setup)
     : ui_(ui) {
   RegisterClassOnce();
   menu_ = ::CreateMenu();
@@ -88,7 +89,7 @@ frmMain::frmMain(Win32UiServices& ui, InternetApi& internet, FileSystem& files, 
   });
 
   UpdaterView& view = *this;
-  driver_ = std::make_unique<UpdateDriver>(view, ui, internet, files, std::move(setup));
+  driver_ = std::make_unique<UpdateDriver>(view, ui, internet, files, system, std::move(setup));
 }
 
 frmMain::~frmMain() {

@@ -24,7 +24,8 @@ class ProgressBarGdi;
 // another one.
 class frmMain : private UpdaterView {
  public:
-  frmMain(Win32UiServices& ui, InternetApi& internet, FileSystem& files, UpdaterSetup setup);
+  frmMain(Win32UiServices& ui, InternetApi& internet, FileSystem& files, SystemServices& system,
+          UpdaterSetup setup);
   ~frmMain() override;
   frmMain(const frmMain&) = delete;
   frmMain& operator=(const frmMain&) = delete;

@@ -1,44 +1,23 @@
-// The update sequence: startup, the version check, the setup download, the installation and
-// the unload that ends every run.
+// The update sequence: startup, the version check and the downloads, and the unload that ends
+// every run. The installation is in update_install.cpp, the signature checks in
+// update_signatures.cpp.
 #include "app/update_driver.h"
 
 #include <cstdint>
+#include <cstdlib>
 #include <utility>
 
 #include "app/installer.h"
 #include "app/paths.h"
+#include "app/update_files.h"
 #include "app/version.h"
 #include "platform/failure.h"
-#include "platform/process.h"
 #include "platform/program_version.h"
 #include "progressbar/progress_bar.h"
 #include "settings/dialup.h"
 #include "settings/settings_file.h"
-#include "unzip/unzip_object.h"
 
 namespace rariduze {
-namespace {
-
-constexpr const char* kDownloadedVersionFile = "ZTVersion";
-constexpr const char* kSetupArchiveFile = "setupZT.zip";
-constexpr const char* kInstallerFile = "setupZT.exe";
-
-// What DownloadStage says is downloading. The two signatures are fetched only with a key.
-constexpr std::int32_t kStageVersionFile = 0;
-constexpr std::int32_t kStageSetupArchive = 1;
-constexpr std::int32_t kStageVersionSignature = 2;
-constexpr std::int32_t kStageSetupSignature = 3;
-
-bool IsSignatureStage(std::int32_t stage) {
-  return stage == kStageVersionSignature || stage == kStageSetupSignature;
-}
-
-// A reason as the end of a sentence.
-std::string EndedWithFullStop(const std::string& reason) {
-  return !reason.empty() && reason.back() == '.' ? reason : reason + ".";
-}
-
-}  // namespace
 
 UpdaterSetup UpdaterSetup::Default() {
   UpdaterSetup setup;
@@ -49,10 +28,11 @@ UpdaterSetup UpdaterSetup::Default() {
 }
 
 UpdateDriver::UpdateDriver(UpdaterView& view, UiServices& ui, InternetApi& internet,
-                           FileSystem& files, UpdaterSetup setup)
+                           FileSystem& files, SystemServices& system, UpdaterSetup setup)
     : view_(view),
       ui_(ui),
       files_(files),
+      system_(system),
       setup_(std::move(setup)),
       IntF_(internet, ui, files, control_host_),
       signed_update_(setup_.publisher_key) {
@@ -69,9 +49,7 @@ UpdateDriver::UpdateDriver(UpdaterView& view, UiServices& ui, InternetApi& inter
 
 UpdateDriver::~UpdateDriver() { IntF_.SetEvents(nullptr); }
 
-bool UpdateDriver::RegAttiva() const {
-  return setup_.dial_up_active ? setup_.dial_up_active() : rariduze::RegAttiva();
-}
+bool UpdateDriver::RegAttiva() const { return rariduze::RegAttiva(system_); }
 
 void UpdateDriver::SetCheckCaption(const std::string& caption) {
   check_caption_ = caption;
@@ -143,7 +121,7 @@ void UpdateDriver::PrepareRequest(int stage) {
 
 std::optional<std::string> UpdateDriver::TempDirOrReport() {
   std::string why;
-  std::optional<std::string> dir = TempDir(&why);
+  std::optional<std::string> dir = system_.RunTempDirectory(&why);
   if (!dir) {
     ui_.MessageBox("The private temporary folder could not be prepared: " + why, kStyleOkStop);
   }
@@ -151,47 +129,67 @@ std::optional<std::string> UpdateDriver::TempDirOrReport() {
 }
 
 void UpdateDriver::cmdVerifica_Click() {
-  // A disabled button takes no clicks, and a running or stalled check ignores them.
-  if (!check_enabled_ || check_caption_ == kBusyCaption) return;
+  // A disabled button takes no clicks, and a running or stalled check ignores them: the
+  // update runs inside this click, and the information request yields before the caption
+  // says so.
+  if (!check_enabled_ || check_running_ || check_caption_ == kBusyCaption) return;
+  check_running_ = true;
+  struct CheckOver {
+    bool& running;
+    ~CheckOver() { running = false; }
+  } check_over{check_running_};
   // Nothing can be downloaded without a safe place to put it.
   if (!TempDirOrReport()) return;
   PrepareRequest(kStageVersionFile);
   IntF_.RequestInformation();
   if (!UsaLan && !RegAttiva()) return;
   SetCheckCaption(kBusyCaption);
-  if (IntF_.FileExists()) StartDownloadInto(kDownloadedVersionFile, kStageVersionFile);
   // Otherwise the check stalls: the caption stays busy until the program ends.
-}
-
-void UpdateDriver::StartSetupDownload() {
-  PrepareRequest(kStageSetupArchive);
-  IntF_.RequestInformation();
   if (!IntF_.FileExists()) return;
-  SetCheckEnabled(false);
-  SetStopEnabled(true);
-  StartDownloadInto(kSetupArchiveFile, kStageSetupArchive);
+  if (IntF_.FileSize() > kMaxVersionFileBytes) {
+    ReportUnreadableVersion();
+    return;
+  }
+  if (DownloadInto(kDownloadedVersionFile, kStageVersionFile, kMaxVersionFileBytes) ==
+      Download::kCutOff) {
+    ReportUnreadableVersion();
+  }
 }
 
-bool UpdateDriver::StartDownloadInto(const std::string& file_name, int stage) {
+void UpdateDriver::ReportUnreadableVersion() {
+  ReturnToIdle();
+  ui_.MessageBox("The version information on the update server could not be read.",
+                 kStyleOkInformation);
+}
+
+UpdateDriver::Download UpdateDriver::DownloadInto(const std::string& file_name, int stage,
+                                                  std::int64_t max_bytes) {
   std::optional<std::string> temp = TempDirOrReport();
   if (!temp) {
     ReturnToIdle();
-    return false;
+    return Download::kNotSaved;
   }
   // Every download starts from an empty bar, whatever the one before left on it.
   view_.ProgressBar1().SetValue(0);
   SetBarRange(IntF_.FileSize());
+  // No download brings more than the server announced, nor more than its kind of file holds.
+  RunningDownload download;
+  download.limit =
+      IntF_.FileSize() >= 0 && IntF_.FileSize() < max_bytes ? IntF_.FileSize() : max_bytes;
+  running_download_ = &download;
   IntF_.SetLocalFile(*temp + file_name);
   DownloadStage = stage;
   try {
     IntF_.StartDownload();
   } catch (const RuntimeFailure& failure) {
+    running_download_ = nullptr;
     // The local file could not be written: say so instead of leaving the window stuck.
     ui_.MessageBox("The download could not be saved: " + failure.description(), kStyleOkStop);
     ReturnToIdle();
-    return false;
+    return Download::kNotSaved;
   }
-  return true;
+  if (running_download_ == &download) running_download_ = nullptr;
+  return download.cut_off ? Download::kCutOff : Download::kRan;
 }
 
 void UpdateDriver::SetBarRange(std::int32_t file_size) {
@@ -202,17 +200,14 @@ void UpdateDriver::SetBarRange(std::int32_t file_size) {
 }
 
 void UpdateDriver::DownloadProgress(std::int32_t lBytesRead) {
-  // A signature is never read whole past the size of one, whatever the server announced.
-  if (IsSignatureStage(DownloadStage) && !signature_too_large_ &&
-      SignedUpdate::TooLargeForASignature(lBytesRead)) {
-    signature_too_large_ = true;
-    IntF_.CancelDownload();
+  if (running_download_ != nullptr && lBytesRead > running_download_->limit) {
+    // Stopped here; the bar keeps the last value that was within the range.
+    if (!running_download_->cut_off) IntF_.CancelDownload();
+    running_download_->cut_off = true;
+    return;
   }
-  TeskShapeProgressBar& bar = view_.ProgressBar1();
   if (size_unknown_) return;
-  // A server that sends more than it announced must not raise a box per chunk.
-  if (lBytesRead > bar.Max()) bar.SetMax(lBytesRead);
-  bar.SetValue(lBytesRead);
+  view_.ProgressBar1().SetValue(lBytesRead);
 }
 
 void UpdateDriver::cmdStopDownload_Click() {
@@ -223,6 +218,8 @@ void UpdateDriver::cmdStopDownload_Click() {
 }
 
 void UpdateDriver::DownloadComplete() {
+  // This download is over; whatever its handler starts is another.
+  running_download_ = nullptr;
   if (size_unknown_) {
     // The whole file is here: its size is the range, and the bar shows it done.
     const std::int64_t total = files_.Length(ToText(IntF_.LocalFile())).value_or(0);
@@ -251,71 +248,11 @@ void UpdateDriver::DownloadComplete() {
     case kStageVersionSignature:
     case kStageSetupSignature:
       // Looked at by FetchSignature once the run is over.
-      signature_fetch_ = signature_too_large_ ? SignatureFetch::kRefused : SignatureFetch::kArrived;
+      signature_fetch_ = SignatureFetch::kArrived;
       break;
     default:
       break;
   }
-}
-
-UpdateDriver::SignatureFetch UpdateDriver::FetchSignature(int stage) {
-  // "Stop Download" may be clicked while the server is asked or while the signature comes.
-  stop_clicked_ = false;
-  PrepareRequest(stage);
-  IntF_.RequestInformation();
-  if (stop_clicked_) return SignatureFetch::kStopped;
-  // Neither a missing signature nor one announced larger than any signature is fetched.
-  if (!IntF_.FileExists() || SignedUpdate::TooLargeForASignature(IntF_.FileSize())) {
-    return SignatureFetch::kRefused;
-  }
-  // A run that ends in an error or is cancelled raises nothing here: it stays refused.
-  signature_fetch_ = SignatureFetch::kRefused;
-  signature_too_large_ = false;
-  const std::string local_name = SignedUpdate::SignatureOf(
-      stage == kStageVersionSignature ? kDownloadedVersionFile : kSetupArchiveFile);
-  if (!StartDownloadInto(local_name, stage)) return SignatureFetch::kNotSaved;
-  if (stop_clicked_) return SignatureFetch::kStopped;
-  return signature_fetch_;
-}
-
-void UpdateDriver::VerifyVersionFile() {
-  const SignatureFetch fetch = FetchSignature(kStageVersionSignature);
-  if (fetch == SignatureFetch::kNotSaved) return;
-  std::optional<std::string> temp = TempDirOrReport();
-  if (!temp) {
-    ReturnToIdle();
-    return;
-  }
-  if (fetch == SignatureFetch::kArrived &&
-      signed_update_.VersionFileHolds(*temp + kDownloadedVersionFile)) {
-    VersionFileArrived();
-    return;
-  }
-  // Nothing is asked about a version the publisher did not sign.
-  ReturnToIdle();
-  ui_.MessageBox("The version information on the update server could not be verified.",
-                 kStyleOkStop);
-}
-
-void UpdateDriver::VerifySetupArchive() {
-  const SignatureFetch fetch = FetchSignature(kStageSetupSignature);
-  // "Stop Download" during the signature's download stops the update, as during the archive's.
-  if (fetch == SignatureFetch::kStopped) return;
-  std::optional<std::string> temp = TempDirOrReport();
-  if (!temp) {
-    ReturnToIdle();
-    return;
-  }
-  const std::string archive = *temp + kSetupArchiveFile;
-  if (fetch == SignatureFetch::kArrived &&
-      signed_update_.SetupArchiveHolds(archive, announced_version_)) {
-    SetupArchiveArrived();
-    return;
-  }
-  // Nothing of an archive the publisher did not sign for this version is extracted or kept.
-  files_.Remove(archive);
-  if (fetch == SignatureFetch::kNotSaved) return;
-  ReportInstallFailure("the setup archive's signature is not valid.");
 }
 
 void UpdateDriver::VersionFileArrived() {
@@ -326,8 +263,7 @@ void UpdateDriver::VersionFileArrived() {
   const std::string installed = ModuloUp::ReadInstalledVersion(setup_.app_dir, files_);
   // An error page or a truncated file is no version: saying "nothing newer" would be wrong.
   if (!ModuloUp::IsVersionText(downloaded)) {
-    ui_.MessageBox("The version information on the update server could not be read.",
-                   kStyleOkInformation);
+    ReportUnreadableVersion();
     return;
   }
   announced_version_ = downloaded;
@@ -344,67 +280,6 @@ void UpdateDriver::VersionFileArrived() {
   }
 }
 
-void UpdateDriver::SetupArchiveArrived() {
-  SetStopEnabled(false);
-  SetCheckEnabled(true);
-  std::optional<std::string> temp = TempDirOrReport();
-  if (!temp) return;
-  const std::string installer = *temp + kInstallerFile;
-  // A stale installer from an earlier run must not pass for the new one.
-  files_.Remove(installer);
-
-  bool extracted = false;
-  try {
-    cUnzip Uzip;
-    Uzip.SetZipFile(*temp + kSetupArchiveFile);
-    Uzip.SetUnzipFolder(*temp);
-    Uzip.SetOverwriteExisting(true);
-    // Listed first, so that the unload knows what the extraction puts in the temporary folder
-    // besides the installer, and takes exactly that away again.
-    Uzip.Directory();
-    for (std::int32_t i = 1; i <= Uzip.FileCount(); ++i) {
-      extracted_.Expect(files_, *temp, Uzip.FileDirectory(i), Uzip.Filename(i),
-                        Uzip.UseFolderNames(), Uzip.SpaceToUnderScore());
-    }
-    extracted = Uzip.Unzip();
-  } catch (const RuntimeFailure&) {
-    extracted = false;
-  }
-  if (!extracted) {
-    ReportInstallFailure("the setup archive could not be extracted.");
-    return;
-  }
-  if (!files_.Exists(installer)) {
-    ReportInstallFailure("the setup archive holds no \"setupZT.exe\".");
-    return;
-  }
-  const ProcessOutcome outcome = ModuloUp::RunAndWait(installer);
-  if (!outcome.started) {
-    ReportInstallFailure("the installer could not be started: " + EndedWithFullStop(outcome.error));
-    return;
-  }
-  if (!outcome.error.empty()) {
-    ReportInstallFailure("the end of the installer could not be awaited: " +
-                         EndedWithFullStop(outcome.error));
-    return;
-  }
-  if (!outcome.Succeeded()) {
-    ReportInstallFailure(
-        outcome.signal != 0
-            ? "the installer was ended by signal " + std::to_string(outcome.signal) + "."
-            : "the installer ended with exit status " + std::to_string(outcome.exit_status) + ".");
-    return;
-  }
-  ui_.MessageBox("Update successfully completed! It will be started Zentri PC",
-                 kStyleOkInformation);
-  Form_Unload();
-}
-
-void UpdateDriver::ReportInstallFailure(const std::string& what) {
-  ui_.MessageBox("The update could not be installed: " + what, kStyleOkStop);
-  ReturnToIdle();
-}
-
 void UpdateDriver::ReturnToIdle() {
   SetCheckCaption(kCheckCaption);
   SetCheckEnabled(true);
@@ -414,19 +289,20 @@ void UpdateDriver::ReturnToIdle() {
 void UpdateDriver::Form_Unload() {
   // Every step ignores its own failure; there is no way back from here.
   std::string ignored;
-  if (std::optional<std::string> temp = TempDir(&ignored)) {
-    for (const std::string& name :
-         {std::string(kDownloadedVersionFile), std::string(kInstallerFile),
-          std::string(kSetupArchiveFile), SignedUpdate::SignatureOf(kDownloadedVersionFile),
-          SignedUpdate::SignatureOf(kSetupArchiveFile)}) {
+  if (std::optional<std::string> temp = system_.RunTempDirectory(&ignored)) {
+    for (const std::string& name : kTemporaryFiles) {
       if (files_.Exists(*temp + name)) files_.Remove(*temp + name);
     }
   }
   extracted_.RemoveAll(files_);
   IntF_.CancelDownload();
-  ModuloUp::RestartServedApplication(setup_.app_dir);
+  // Whatever else this run left in its own folder goes with it.
+  system_.RemoveRunTempDirectory();
+  if (!computer_restarting_) ModuloUp::RestartServedApplication(system_, setup_.app_dir);
   view_.ProcessEnding();
-  EndProcess(0);
+  system_.EndProcess(0);
+  // Not reached: the compiler cannot see that through the virtual call.
+  std::abort();
 }
 
 void UpdateDriver::cmdEsci_Click() { Form_Unload(); }

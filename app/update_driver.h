@@ -11,6 +11,7 @@
 #include "platform/control_host.h"
 #include "platform/file_system.h"
 #include "platform/internet.h"
+#include "platform/system_services.h"
 #include "platform/ui_services.h"
 #include "settings/proxy_form.h"
 #include "signing/publisher_key.h"
@@ -24,8 +25,6 @@ struct UpdaterSetup {
   std::string version_url;  // the update directory + "versionZT.dat"
   std::string setup_url;    // the update directory + "setupZT.zip"
   std::string app_dir;      // the updater's own directory, ending in the separator
-  // Whether a dial-up connection is active; empty for the system's own answer.
-  std::function<bool()> dial_up_active;
   // The key line of the publisher's .pub file that the update files must be signed with;
   // empty: nothing is checked. The program's own is the one fixed at build time.
   std::string publisher_key = kPublisherKey;
@@ -40,15 +39,20 @@ inline constexpr const char* kBusyCaption = "Wait a moment...";
 
 // The whole update, whatever draws the window: startup, the version check, the setup
 // download, the installation and the unload that ends every run. It owns the transfer control
-// IntF, talks to the window through an UpdaterView and to the user through UiServices. The
-// window forwards its clicks, its menu and its close box here. With the publisher's key, an
-// update file counts only once its signature, fetched after it, holds (signed_update.h).
+// IntF, talks to the window through an UpdaterView, to the user through UiServices and to the
+// rest of the system through FileSystem and SystemServices. The window forwards its clicks,
+// its menu and its close box here. With the publisher's key, an update file counts only once
+// its signature, fetched after it, holds (signed_update.h).
 class UpdateDriver : private InternetFileEvents, private ProxySettingsTarget {
  public:
+  // The version file is a line or two: a server that announces or sends more is not serving
+  // one, and must not fill the temporary folder or hold the window.
+  static constexpr std::int64_t kMaxVersionFileBytes = 64 * 1024;
+
   // Shows the idle state on view at once: "Check for New version" enabled, "Stop Download"
   // disabled.
   UpdateDriver(UpdaterView& view, UiServices& ui, InternetApi& internet, FileSystem& files,
-               UpdaterSetup setup);
+               SystemServices& system, UpdaterSetup setup);
   ~UpdateDriver() override;
   UpdateDriver(const UpdateDriver&) = delete;
   UpdateDriver& operator=(const UpdateDriver&) = delete;
@@ -89,20 +93,37 @@ class UpdateDriver : private InternetFileEvents, private ProxySettingsTarget {
     kStopped,  // by "Stop Download"
     kNotSaved  // the local file could not be written; said so, and the window is idle
   };
+  // How a download ended, as far as the next step cares.
+  enum class Download {
+    kRan,      // it ran to its end: complete, failed or stopped, as its events told
+    kCutOff,   // it brought more than it may, and was stopped there
+    kNotSaved  // the local file could not be written; said so, and the window is idle
+  };
 
+  // The check: the version file, and what follows from it.
   void PrepareRequest(int stage);
-  void StartSetupDownload();
   void DownloadProgress(std::int32_t lBytesRead) override;
   void DownloadComplete() override;
+  void VersionFileArrived();
+  void ReportUnreadableVersion();
+
+  // The setup archive: its download, its extraction and the installer run.
+  void StartSetupDownload();
+  bool SetupArchiveFits();
+  void SetupArchiveArrived();
+  bool ExtractSetupArchive(const std::string& temp);
+  void RunInstaller(const std::string& installer);
+  void ReportInstallFailure(const std::string& what);
+
+  // The signatures, with the publisher's key.
   SignatureFetch FetchSignature(int stage);
   void VerifyVersionFile();
   void VerifySetupArchive();
-  void VersionFileArrived();
-  void SetupArchiveArrived();
+
+  // Downloads IntF's URL into the temporary folder as file_name, taking at most max_bytes.
+  Download DownloadInto(const std::string& file_name, int stage, std::int64_t max_bytes);
   void SetBarRange(std::int32_t file_size);
-  bool StartDownloadInto(const std::string& file_name, int stage);
   void ReturnToIdle();
-  void ReportInstallFailure(const std::string& what);
   std::optional<std::string> TempDirOrReport();
 
   void SetCheckCaption(const std::string& caption);
@@ -115,6 +136,7 @@ class UpdateDriver : private InternetFileEvents, private ProxySettingsTarget {
   UpdaterView& view_;
   UiServices& ui_;
   FileSystem& files_;
+  SystemServices& system_;
   UpdaterSetup setup_;
   NullControlHost control_host_;
   InternetFile IntF_;
@@ -122,13 +144,24 @@ class UpdateDriver : private InternetFileEvents, private ProxySettingsTarget {
   SignedUpdate signed_update_;
   // The version the verified version file announced: the one the setup archive must install.
   std::string announced_version_;
-  // The outcome of the signature download that runs, whether it was stopped for its size, and
-  // whether "Stop Download" was clicked since the signature was first asked for.
+  // Set from the first step of a check until its click returns; everything of the update runs
+  // inside that click, so a second click meanwhile must not start a second check.
+  bool check_running_ = false;
+  // The outcome of the signature download that runs, and whether "Stop Download" was clicked
+  // since the signature was first asked for.
   SignatureFetch signature_fetch_ = SignatureFetch::kRefused;
-  bool signature_too_large_ = false;
   bool stop_clicked_ = false;
+  // The most bytes the running download may bring, and whether it brought more. Downloads
+  // nest (the next starts from the completion of the one before), so each keeps its own.
+  struct RunningDownload {
+    std::int64_t limit = 0;
+    bool cut_off = false;
+  };
+  RunningDownload* running_download_ = nullptr;
   // The remote file's size was not reported, so the bar's range follows the bytes received.
   bool size_unknown_ = false;
+  // The installer has begun a restart of the computer: nothing is started into the shutdown.
+  bool computer_restarting_ = false;
   // What the setup archive's extraction put in the temporary folder, deleted at the unload.
   ExtractedFiles extracted_;
   std::string check_caption_;

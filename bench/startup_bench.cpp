@@ -47,8 +47,8 @@ int main(int argc, char** argv) {
     internet = rariduze::CreateInternetApi();
     rariduze::UpdaterSetup setup = rariduze::UpdaterSetup::Default();
     setup.app_dir = std::string(argv[2]) + "/";
-    auto updater =
-        std::make_unique<rariduze::frmMain>(ui, *internet, rariduze::FileSystem::Default(), setup);
+    auto updater = std::make_unique<rariduze::frmMain>(
+        ui, *internet, rariduze::FileSystem::Default(), rariduze::SystemServices::Default(), setup);
     updater->driver().Form_Load();
     window = std::move(updater);
   } else {

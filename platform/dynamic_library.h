@@ -13,8 +13,11 @@ class DynamicLibrary {
   virtual void* Symbol(const std::string& name) const = 0;
 };
 
-// Loads the library file at path. Nothing, with the reason in *error, when it cannot.
-std::unique_ptr<DynamicLibrary> LoadDynamicLibrary(const std::string& path, std::string* error);
+// Loads the library file at path. Nothing, with the reason in *error, when it cannot; then
+// *missing (when given) tells whether the file itself is not there, as opposed to a file that
+// is there but cannot be loaded (damaged, for another system, or lacking a library it needs).
+std::unique_ptr<DynamicLibrary> LoadDynamicLibrary(const std::string& path, std::string* error,
+                                                   bool* missing = nullptr);
 
 // The file name this platform gives the shared library called base_name.
 std::string SharedLibraryFileName(const std::string& base_name);

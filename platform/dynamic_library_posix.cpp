@@ -1,4 +1,7 @@
 #include <dlfcn.h>
+#include <unistd.h>
+
+#include <cerrno>
 
 #include "platform/dynamic_library.h"
 
@@ -20,11 +23,13 @@ class PosixLibrary : public DynamicLibrary {
 
 }  // namespace
 
-std::unique_ptr<DynamicLibrary> LoadDynamicLibrary(const std::string& path, std::string* error) {
+std::unique_ptr<DynamicLibrary> LoadDynamicLibrary(const std::string& path, std::string* error,
+                                                   bool* missing) {
   void* handle = ::dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
   if (handle == nullptr) {
     const char* reason = ::dlerror();
     if (error != nullptr) *error = reason != nullptr ? reason : "cannot be loaded";
+    if (missing != nullptr) *missing = ::access(path.c_str(), F_OK) != 0 && errno == ENOENT;
     return nullptr;
   }
   return std::make_unique<PosixLibrary>(handle);

@@ -12,6 +12,8 @@ struct ProcessOutcome {
   // It succeeded with an exit status that asks for a restart of the computer (the platform
   // decides which statuses say so).
   bool restart_needed = false;
+  // The program has itself begun a restart of the computer (also restart_needed).
+  bool restart_initiated = false;
   std::string error;  // why it could not be started, or could not be waited for
   bool Succeeded() const { return started && signal == 0 && (exit_status == 0 || restart_needed); }
 };

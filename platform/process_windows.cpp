@@ -57,6 +57,7 @@ ProcessOutcome RunProgramAndWait(const std::string& path) {
     // Installers say "done, but the computer must restart" with these two.
     outcome.restart_needed =
         exit_code == ERROR_SUCCESS_REBOOT_REQUIRED || exit_code == ERROR_SUCCESS_REBOOT_INITIATED;
+    outcome.restart_initiated = exit_code == ERROR_SUCCESS_REBOOT_INITIATED;
   }
   ::CloseHandle(process.hProcess);
   return outcome;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <optional>
 #include <string>
 
@@ -21,5 +22,8 @@ char PathSeparator();
 // out of other users' reach, because an installer is extracted and run from there. Nothing,
 // with the reason in *error, when no such folder can be had.
 std::optional<std::string> PrivateTempDirectory(std::string* error);
+
+// The bytes the current user can still write in folder; nothing when the system cannot tell.
+std::optional<std::int64_t> FreeSpaceIn(const std::string& folder);
 
 }  // namespace rariduze

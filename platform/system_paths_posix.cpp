@@ -1,7 +1,10 @@
 #include <sys/stat.h>
+#include <sys/statvfs.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
+#include <climits>
 #include <cstdlib>
 #include <cstring>
 #include <string>
@@ -80,6 +83,14 @@ std::optional<std::string> PrivateTempDirectory(std::string* error) {
       PreparePrivateDirectory(UserTempBase(), "rariduze-" + CurrentUserTag(), error);
   if (dir && dir->back() != '/') *dir += '/';
   return dir;
+}
+
+std::optional<std::int64_t> FreeSpaceIn(const std::string& folder) {
+  struct statvfs fs {};
+  if (::statvfs(folder.c_str(), &fs) != 0) return std::nullopt;
+  // What an unprivileged user may still fill, not the blocks kept for the administrator.
+  const unsigned long long bytes = static_cast<unsigned long long>(fs.f_bavail) * fs.f_frsize;
+  return static_cast<std::int64_t>(std::min<unsigned long long>(bytes, INT64_MAX));
 }
 
 }  // namespace rariduze

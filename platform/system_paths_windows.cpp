@@ -1,3 +1,5 @@
+#include <algorithm>
+#include <climits>
 #include <string>
 #include <vector>
 
@@ -66,6 +68,14 @@ std::optional<std::string> PrivateTempDirectory(std::string* error) {
   }
   if (path.back() != L'\\') path += L'\\';
   return Narrow(path);
+}
+
+std::optional<std::int64_t> FreeSpaceIn(const std::string& folder) {
+  ULARGE_INTEGER available{};
+  if (!::GetDiskFreeSpaceExW(WidePath(folder).c_str(), &available, nullptr, nullptr)) {
+    return std::nullopt;
+  }
+  return static_cast<std::int64_t>(std::min<ULONGLONG>(available.QuadPart, INT64_MAX));
 }
 
 }  // namespace rariduze

@@ -1,9 +1,7 @@
 #include "settings/dialup.h"
 
-#include "platform/dial_up.h"
-
 namespace rariduze {
 
-bool RegAttiva() { return CountActiveDialUpConnections() > 0; }
+bool RegAttiva(SystemServices& system) { return system.CountActiveDialUpConnections() > 0; }
 
 }  // namespace rariduze

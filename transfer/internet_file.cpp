@@ -283,6 +283,9 @@ void InternetFile::RunDownload() {
     if (finished) {
       disconnect();
       file->Close();
+      // A cancel asked for after the last byte finds nothing left to stop: it must not
+      // carry over into whatever the host starts from DownloadComplete.
+      bCancelRequested = false;
       if (events_ != nullptr) events_->DownloadComplete();
       return;
     }

@@ -3,15 +3,12 @@
 #include <algorithm>
 #include <array>
 #include <cstring>
-#include <map>
-#include <memory>
 #include <new>
 
-#include "platform/dynamic_library.h"
 #include "platform/failure.h"
-#include "platform/file_system.h"
 #include "platform/system_code_page.h"
 #include "platform/system_paths.h"
+#include "unzip/unzip_library_loader.h"
 #include "unzip/unzip_object.h"
 
 namespace rariduze::mUnzip {
@@ -72,13 +69,6 @@ class RunningPlace {
   std::size_t place_;
 };
 bool password_declined = false;
-std::string library_directory;
-
-// Loaded libraries stay loaded for the life of the process, one per path.
-std::map<std::string, std::unique_ptr<DynamicLibrary>>& LoadedLibraries() {
-  static auto* loaded = new std::map<std::string, std::unique_ptr<DynamicLibrary>>();
-  return *loaded;
-}
 
 // "<executable name without extension>.VBUnzip"
 std::string FailureSource() {
@@ -86,29 +76,6 @@ std::string FailureSource() {
   std::size_t dot = name.rfind('.');
   if (dot != std::string::npos && dot > 0) name.erase(dot);
   return name + ".VBUnzip";
-}
-
-void* EntryPoint(const std::string& name) {
-  std::string path = LibraryPath();
-  auto& loaded = LoadedLibraries();
-  auto found = loaded.find(path);
-  if (found == loaded.end()) {
-    std::string reason;
-    std::unique_ptr<DynamicLibrary> library = LoadDynamicLibrary(path, &reason);
-    if (!library) {
-      if (!FileSystem::Default().Exists(path)) {
-        throw RuntimeFailure(kFailureFileNotFound, "File not found: " + path);
-      }
-      throw RuntimeFailure(kFailureLibraryNotLoaded, "Error in loading library: " + reason);
-    }
-    found = loaded.emplace(path, std::move(library)).first;
-  }
-  void* symbol = found->second->Symbol(name);
-  if (symbol == nullptr) {
-    throw RuntimeFailure(kFailureEntryPointMissing,
-                         "Can't find entry point " + name + " in " + path);
-  }
-  return symbol;
 }
 
 // text in the system code page, for the library. A text that the code page cannot hold is
@@ -178,21 +145,6 @@ void TrimBlanks(std::string& text) {
 }
 
 }  // namespace
-
-void SetLibraryDirectory(const std::string& folder) { library_directory = folder; }
-
-std::string LibraryPath() {
-  std::string file = SharedLibraryFileName(kLibraryName);
-  std::optional<std::string> folder = library_directory;
-  if (library_directory.empty()) folder = KnownExecutableDirectory();
-  // Never a guess such as the working folder: a library planted there would run as ours.
-  if (!folder || folder->empty()) {
-    throw RuntimeFailure(kFailureFileNotFound,
-                         "File not found: " + file + " (the program's own folder cannot be found)");
-  }
-  if (folder->back() != '/' && folder->back() != PathSeparator()) *folder += PathSeparator();
-  return *folder + file;
-}
 
 cUnzip* CurrentUnzip() { return current_unzip; }
 

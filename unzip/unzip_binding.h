@@ -41,6 +41,9 @@ inline constexpr int kFailureEntryPointMissing = 453;
 // folder means the updater's own again.
 void SetLibraryDirectory(const std::string& folder);
 std::string LibraryPath();
+// Why the library cannot be used, as the end of a sentence for the user ("the unzip library
+// \"...\" is missing."); empty when it loads and has its entry points.
+std::string LibraryProblem();
 
 // Lists or extracts as options say. include_names[0] is include name 1. Every text goes to the
 // library in the system code page, and every text from it comes back as UTF-8. Returns the

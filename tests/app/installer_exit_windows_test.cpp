@@ -23,7 +23,8 @@ TEST(RunAndWaitOnWindows, ExitCodesThatAskForARestartAreSuccess) {
     SCOPED_TRACE(c.code);
     ScopedEnv mark("RARIDUZE_STAND_IN_MARK", std::nullopt);
     ScopedEnv exit_code("RARIDUZE_STAND_IN_EXIT", std::to_string(c.code));
-    ProcessOutcome outcome = ModuloUp::RunAndWait(PlatformPath(RARIDUZE_TEST_STAND_IN));
+    ProcessOutcome outcome =
+        ModuloUp::RunAndWait(SystemServices::Default(), PlatformPath(RARIDUZE_TEST_STAND_IN));
     EXPECT_TRUE(outcome.started) << outcome.error;
     EXPECT_EQ(outcome.exit_status, c.code);
     EXPECT_EQ(outcome.Succeeded(), c.succeeded);

@@ -55,12 +55,12 @@ TEST(RunAndWait, ReportsTheExitStatusOfTheProgram) {
   WriteScript(dir.File("ok.exe"), "exit 0\n");
   WriteScript(dir.File("fails.exe"), "exit 3\n");
 
-  ProcessOutcome ok = ModuloUp::RunAndWait(dir.File("ok.exe"));
+  ProcessOutcome ok = ModuloUp::RunAndWait(SystemServices::Default(), dir.File("ok.exe"));
   EXPECT_TRUE(ok.started) << ok.error;
   EXPECT_EQ(ok.exit_status, 0);
   EXPECT_TRUE(ok.Succeeded());
 
-  ProcessOutcome fails = ModuloUp::RunAndWait(dir.File("fails.exe"));
+  ProcessOutcome fails = ModuloUp::RunAndWait(SystemServices::Default(), dir.File("fails.exe"));
   EXPECT_TRUE(fails.started) << fails.error;
   EXPECT_EQ(fails.exit_status, 3);
   EXPECT_FALSE(fails.Succeeded());
@@ -70,7 +70,7 @@ TEST(RunAndWait, ReturnsOnlyAfterTheProgramHasEnded) {
   TestDir dir("run");
   WriteScript(dir.File("slow.exe"), "sleep 0.3\necho done > '" + dir.File("marker") + "'\n");
 
-  ProcessOutcome outcome = ModuloUp::RunAndWait(dir.File("slow.exe"));
+  ProcessOutcome outcome = ModuloUp::RunAndWait(SystemServices::Default(), dir.File("slow.exe"));
 
   EXPECT_TRUE(outcome.Succeeded()) << outcome.error;
   EXPECT_EQ(ReadFile(dir.File("marker")), "done\n");
@@ -87,7 +87,7 @@ TEST(RunAndWait, KeepsWaitingWhenASignalInterruptsTheWait) {
   timer.it_value.tv_usec = 100 * 1000;
   ::setitimer(ITIMER_REAL, &timer, nullptr);
 
-  ProcessOutcome outcome = ModuloUp::RunAndWait(dir.File("slow.exe"));
+  ProcessOutcome outcome = ModuloUp::RunAndWait(SystemServices::Default(), dir.File("slow.exe"));
 
   ::sigaction(SIGALRM, &saved, nullptr);
   EXPECT_TRUE(outcome.Succeeded()) << outcome.error;
@@ -106,7 +106,7 @@ TEST(RunAndWait, RunsThePathAloneWithItsBlankAsProgramAndFirstArgument) {
   std::filesystem::current_path(dir.path());
   ::setenv("RARIDUZE_PROBE", "inherited value", 1);
 
-  ProcessOutcome outcome = ModuloUp::RunAndWait(program);
+  ProcessOutcome outcome = ModuloUp::RunAndWait(SystemServices::Default(), program);
 
   ::unsetenv("RARIDUZE_PROBE");
   std::filesystem::current_path(old_directory);
@@ -129,12 +129,12 @@ TEST(RunAndWait, ReportsAProgramThatCannotBeStartedAsNotStarted) {
   for (const char* name :
        {"missing.exe", "not executable.exe", "no interpreter.exe", "garbage.exe", "folder.exe"}) {
     SCOPED_TRACE(name);
-    ProcessOutcome outcome = ModuloUp::RunAndWait(dir.File(name));
+    ProcessOutcome outcome = ModuloUp::RunAndWait(SystemServices::Default(), dir.File(name));
     EXPECT_FALSE(outcome.started);
     EXPECT_FALSE(outcome.Succeeded());
     EXPECT_FALSE(outcome.error.empty());
   }
-  EXPECT_FALSE(ModuloUp::RunAndWait("").started);
+  EXPECT_FALSE(ModuloUp::RunAndWait(SystemServices::Default(), "").started);
 }
 
 TEST(RunAndWait, NamesWhyAProgramCannotBeStarted) {
@@ -142,11 +142,11 @@ TEST(RunAndWait, NamesWhyAProgramCannotBeStarted) {
   WriteScript(dir.File("setup.exe"), "exit 0\n", 0644);
   std::filesystem::create_directory(dir.File("folder.exe"));
 
-  EXPECT_EQ(ModuloUp::RunAndWait(dir.File("setup.exe")).error,
+  EXPECT_EQ(ModuloUp::RunAndWait(SystemServices::Default(), dir.File("setup.exe")).error,
             dir.File("setup.exe") + " is not executable");
-  EXPECT_EQ(ModuloUp::RunAndWait(dir.File("folder.exe")).error,
+  EXPECT_EQ(ModuloUp::RunAndWait(SystemServices::Default(), dir.File("folder.exe")).error,
             dir.File("folder.exe") + " is not a regular file");
-  EXPECT_EQ(ModuloUp::RunAndWait(dir.File("missing.exe")).error,
+  EXPECT_EQ(ModuloUp::RunAndWait(SystemServices::Default(), dir.File("missing.exe")).error,
             dir.File("missing.exe") + ": No such file or directory");
 }
 
@@ -162,8 +162,8 @@ TEST(RunAndWait, SeesTheExitStatusOnceAnInheritedIgnoredChildSignalIsUndone) {
   ::sigaction(SIGCHLD, &ignore, &saved);
 
   ResetChildEndHandling();
-  ProcessOutcome fails = ModuloUp::RunAndWait(dir.File("fails.exe"));
-  ProcessOutcome ok = ModuloUp::RunAndWait(dir.File("ok.exe"));
+  ProcessOutcome fails = ModuloUp::RunAndWait(SystemServices::Default(), dir.File("fails.exe"));
+  ProcessOutcome ok = ModuloUp::RunAndWait(SystemServices::Default(), dir.File("ok.exe"));
 
   ::sigaction(SIGCHLD, &saved, nullptr);
   EXPECT_EQ(fails.exit_status, 3) << fails.error;
@@ -188,7 +188,7 @@ TEST(RunAndWait, ReportsTheSignalThatEndedTheProgram) {
   TestDir dir("run");
   WriteScript(dir.File("killed.exe"), "kill -TERM $$\nsleep 5\n");
 
-  ProcessOutcome outcome = ModuloUp::RunAndWait(dir.File("killed.exe"));
+  ProcessOutcome outcome = ModuloUp::RunAndWait(SystemServices::Default(), dir.File("killed.exe"));
 
   EXPECT_TRUE(outcome.started);
   EXPECT_EQ(outcome.signal, SIGTERM);
@@ -266,13 +266,13 @@ TEST_F(ServedApplicationTest, IsStartedWhenThereIsNoDesktop) {
   InstallServedApplication();
   ScopedDisplay none("");
 
-  EXPECT_TRUE(ModuloUp::RestartServedApplication(app_dir_));
+  EXPECT_TRUE(ModuloUp::RestartServedApplication(SystemServices::Default(), app_dir_));
   EXPECT_EQ(WaitForStarts().size(), 1u);
 }
 
 TEST_F(ServedApplicationTest, MissingFromTheDirectoryIsIgnored) {
   ScopedDisplay none("");
-  EXPECT_FALSE(ModuloUp::RestartServedApplication(app_dir_));
+  EXPECT_FALSE(ModuloUp::RestartServedApplication(SystemServices::Default(), app_dir_));
 }
 
 class RestartTest : public testing::WithTestDesktop<ServedApplicationTest> {};
@@ -308,7 +308,7 @@ TEST_F(RestartTest, StartsTheServedApplicationOnceInItsOwnSessionWhenNoWindowIsM
   windows_->Create("Some other program");
   windows_->Create("Some hidden helper", /*mapped=*/false);
 
-  EXPECT_TRUE(ModuloUp::RestartServedApplication(app_dir_));
+  EXPECT_TRUE(ModuloUp::RestartServedApplication(SystemServices::Default(), app_dir_));
 
   std::vector<std::string> starts = WaitForStarts();
   ASSERT_EQ(starts.size(), 1u) << ReadFile(marker_);
@@ -332,7 +332,7 @@ TEST_F(RestartTest, DoesNotStartItWhileItsWindowIsHiddenInTheTray) {
   windows_->Create("Zentri Computer", /*mapped=*/false);
   windows_->SetClientList({shown});
 
-  EXPECT_FALSE(ModuloUp::RestartServedApplication(app_dir_));
+  EXPECT_FALSE(ModuloUp::RestartServedApplication(SystemServices::Default(), app_dir_));
   EXPECT_TRUE(ModuloUp::AppRunning);
 }
 
@@ -340,13 +340,13 @@ TEST_F(RestartTest, DoesNotStartItWhileAMarkedWindowIsOpen) {
   InstallServedApplication();
   Window window = windows_->Create("Zentri Computer - Main");
 
-  EXPECT_FALSE(ModuloUp::RestartServedApplication(app_dir_));
+  EXPECT_FALSE(ModuloUp::RestartServedApplication(SystemServices::Default(), app_dir_));
   EXPECT_TRUE(ModuloUp::AppRunning);
 
   // Started now that the window is gone: the marker then shows one start, this one.
   windows_->Destroy(window);
   ModuloUp::AppRunning = false;
-  EXPECT_TRUE(ModuloUp::RestartServedApplication(app_dir_));
+  EXPECT_TRUE(ModuloUp::RestartServedApplication(SystemServices::Default(), app_dir_));
   EXPECT_EQ(WaitForStarts().size(), 1u);
 }
 

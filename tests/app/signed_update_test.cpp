@@ -57,8 +57,8 @@ std::string WithTrustedComment(const std::string& signature, const std::string& 
 class SignedUpdateTest : public ::testing::Test {
  public:
   UpdaterFixture fixture;
-  ScriptedUi ui{fixture.BoxLog()};
-  RecordingView view{ui, fixture.EndingLog()};
+  ScriptedUi ui;
+  RecordingView view{ui};
   TestDir keys{"keys"};
   SigningKeyPair publisher{keys.path(), "publisher"};
   SigningKeyPair stranger{keys.path(), "stranger"};
@@ -66,8 +66,8 @@ class SignedUpdateTest : public ::testing::Test {
   // A driver of a build that carries key (by default the publisher's), after its load step.
   std::unique_ptr<UpdateDriver> KeyedDriver(UpdaterSetup setup, const std::string& key) {
     setup.publisher_key = key;
-    auto driver = std::make_unique<UpdateDriver>(view, ui, fixture.internet(),
-                                                 FileSystem::Default(), std::move(setup));
+    auto driver = std::make_unique<UpdateDriver>(
+        view, ui, fixture.internet(), FileSystem::Default(), fixture.system(), std::move(setup));
     driver->Form_Load();
     return driver;
   }
@@ -106,18 +106,16 @@ TEST_F(SignedUpdateTest, AGoodPairInstallsAndTheUnloadTakesTheSignaturesAway) {
   PublishSignedUpdate();
   fixture.Serve();
   ui.yes_no_answer = kAnswerYes;
-  fixture.ExpectProcessEnds([&] {
-    auto driver = KeyedDriver();
-    driver->cmdVerifica_Click();
-  });
-  EXPECT_THAT(ReadBoxLog(fixture.BoxLog()),
+  auto driver = KeyedDriver();
+  fixture.ExpectProcessEnds([&] { driver->cmdVerifica_Click(); });
+  EXPECT_THAT(ui.boxes,
               ElementsAre(Field(&ShownBox::text, kUpdateAvailable),
                           Field(&ShownBox::text,
                                 "Update successfully completed! It will be started Zentri PC")));
-  EXPECT_THAT(fixture.WaitForProgramsRun(2),
-              ElementsAre(fixture.InstallerPath(), fixture.ServedAppPath()));
+  EXPECT_THAT(fixture.system().events, ElementsAre("run " + fixture.InstallerPath(),
+                                                   "start " + fixture.ServedAppPath(), "end 0"));
   EXPECT_TRUE(NoTemporaryFileLeft());
-  EXPECT_EQ(ReadFile(fixture.EndingLog()), kIdleAtTheEnd);
+  EXPECT_EQ(view.ending, kIdleAtTheEnd);
 }
 
 TEST_F(SignedUpdateTest, EachSignatureIsFetchedAfterItsFileAndStartsTheBarAfresh) {
@@ -174,7 +172,7 @@ TEST_F(SignedUpdateTest, WithoutAKeyNothingIsFetchedBesideTheTwoFiles) {
   ASSERT_EQ(ui.boxes.size(), 2u);
   EXPECT_EQ(ui.boxes[1].text,
             "The update could not be installed: the installer ended with exit status 4.");
-  EXPECT_THAT(fixture.ProgramsRun(), ElementsAre(fixture.InstallerPath()));
+  EXPECT_THAT(fixture.InstallersThatRan(), ElementsAre(fixture.InstallerPath()));
   EXPECT_FALSE(LogHas(".minisig"));
 }
 
@@ -205,7 +203,7 @@ TEST_P(UnverifiedVersionTest, IsRefusedWithABoxAndNothingIsAsked) {
   EXPECT_EQ(ui.boxes[0].style, kStyleOkStop);
   EXPECT_EQ(ui.boxes[0].title, "RARiduze");
   EXPECT_TRUE(view.IsIdle());
-  EXPECT_THAT(fixture.ProgramsRun(), IsEmpty());
+  EXPECT_THAT(fixture.system().events, IsEmpty());
   EXPECT_FALSE(LogHas("setupZT.zip")) << "the archive was asked for";
 }
 
@@ -254,7 +252,7 @@ TEST_F(SignedUpdateTest, AnOversizedSignatureIsNotEvenDownloaded) {
   ASSERT_EQ(ui.boxes.size(), 1u);
   EXPECT_EQ(ui.boxes[0].text, kNotVerified);
   EXPECT_TRUE(view.IsIdle());
-  EXPECT_THAT(fixture.ProgramsRun(), IsEmpty());
+  EXPECT_THAT(fixture.system().events, IsEmpty());
   EXPECT_TRUE(LogHas("HEAD /versionZT.dat.minisig"));
   EXPECT_FALSE(LogHas("GET /versionZT.dat.minisig"));
 }
@@ -280,7 +278,7 @@ TEST_F(SignedUpdateTest, ASignatureThatKeepsComingIsStoppedAndRefused) {
   ASSERT_EQ(ui.boxes.size(), 1u);
   EXPECT_EQ(ui.boxes[0].text, kNotVerified);
   EXPECT_TRUE(view.IsIdle());
-  EXPECT_THAT(fixture.ProgramsRun(), IsEmpty());
+  EXPECT_THAT(fixture.system().events, IsEmpty());
   // The download holds what a signature may hold and at most one read more (the temporary
   // file stays until the unload).
   const std::uintmax_t received =
@@ -299,7 +297,7 @@ TEST_F(SignedUpdateTest, AKeyThatCannotBeReadVerifiesNothing) {
   ASSERT_EQ(ui.boxes.size(), 1u);
   EXPECT_EQ(ui.boxes[0].text, kNotVerified);
   EXPECT_TRUE(view.IsIdle());
-  EXPECT_THAT(fixture.ProgramsRun(), IsEmpty());
+  EXPECT_THAT(fixture.system().events, IsEmpty());
 }
 
 // --- a setup archive the key did not sign for this version ----------------------------------
@@ -320,7 +318,7 @@ TEST_P(UnverifiedArchiveTest, IsNeitherExtractedNorRunNorKept) {
   EXPECT_EQ(ui.boxes[1].text, kSignatureNotValid);
   EXPECT_EQ(ui.boxes[1].style, kStyleOkStop);
   EXPECT_TRUE(view.IsIdle());
-  EXPECT_THAT(fixture.ProgramsRun(), IsEmpty());
+  EXPECT_THAT(fixture.system().events, IsEmpty());
   EXPECT_FALSE(FileIsThere(fixture.TempFolder() + "setupZT.zip"));
   EXPECT_FALSE(FileIsThere(fixture.InstallerPath())) << "the archive was extracted";
 }
@@ -428,7 +426,7 @@ TEST_P(StopDuringTheArchiveSignatureTest, StopsTheUpdate) {
 
   ASSERT_TRUE(stopped);
   EXPECT_THAT(ui.boxes, ElementsAre(Field(&ShownBox::text, kUpdateAvailable)));
-  EXPECT_THAT(fixture.ProgramsRun(), IsEmpty());
+  EXPECT_THAT(fixture.system().events, IsEmpty());
   EXPECT_FALSE(FileIsThere(fixture.InstallerPath()));
   EXPECT_FALSE(view.check_enabled);
   EXPECT_TRUE(view.stop_enabled);
@@ -438,20 +436,66 @@ TEST_P(StopDuringTheArchiveSignatureTest, StopsTheUpdate) {
 INSTANTIATE_TEST_SUITE_P(Requests, StopDuringTheArchiveSignatureTest,
                          ::testing::Values("HEAD", "GET"));
 
+// "Stop Download" clicked at each yield after the archive's last byte has arrived: the run
+// either ends as stopped, or the click finds the download complete and is ignored. Either way
+// the late click never fails the signature's request and passes for tampering.
+TEST_F(SignedUpdateTest, AStopAfterTheArchivesLastByteIsNeverASignatureFault) {
+  PublishSignedUpdate();
+  fixture.Serve();
+  const std::size_t archive_size = ReadFile(fixture.PublishedPath("setupZT.zip")).size();
+  for (int late = 1; late <= 8; ++late) {
+    SCOPED_TRACE("the click comes at yield " + std::to_string(late) + " after the last byte");
+    UpdaterFixture run;
+    ScriptedUi boxes;
+    RecordingView window{boxes};
+    run.PublishVersion("1.0.23");
+    std::filesystem::copy_file(Utf8Path(fixture.PublishedPath("setupZT.zip")),
+                               Utf8Path(run.PublishedPath("setupZT.zip")));
+    for (const char* signature : {"versionZT.dat.minisig", "setupZT.zip.minisig"}) {
+      WriteFile(run.PublishedPath(signature), ReadFile(fixture.PublishedPath(signature)));
+    }
+    WriteFile(run.PublishedPath("versionZT.dat"), ReadFile(fixture.PublishedPath("versionZT.dat")));
+    boxes.yes_no_answer = kAnswerYes;
+    UpdaterSetup setup = run.Setup();
+    setup.publisher_key = publisher.key_line();
+    UpdateDriver driver(window, boxes, run.internet(), FileSystem::Default(), run.system(), setup);
+    driver.Form_Load();
+    int yields_after_the_last_byte = 0;
+    boxes.on_yield = [&] {
+      const bool archive_in = window.stop_enabled && window.bar().Max() == archive_size &&
+                              window.bar().Value() == archive_size;
+      if (archive_in && ++yields_after_the_last_byte == late) driver.cmdStopDownload_Click();
+    };
+    try {
+      driver.cmdVerifica_Click();
+    } catch (const ProgramEnded&) {
+      // The click came too late to stop anything: the update went on to its end.
+    }
+    ASSERT_GE(yields_after_the_last_byte, late);
+    for (const ShownBox& box : boxes.boxes) {
+      EXPECT_EQ(box.text.find("signature"), std::string::npos) << box.text;
+    }
+    if (run.system().ended()) {
+      EXPECT_EQ(boxes.boxes.back().text,
+                "Update successfully completed! It will be started Zentri PC");
+    } else {
+      EXPECT_THAT(boxes.boxes, ElementsAre(Field(&ShownBox::text, kUpdateAvailable)));
+      EXPECT_THAT(run.system().events, IsEmpty());
+    }
+  }
+}
+
 TEST_F(SignedUpdateTest, ExitAfterARefusedArchiveTakesEveryTemporaryFileAway) {
   PublishSignedUpdate();
   Sign("setupZT.zip", "version:1.0.22");
   fixture.Serve();
   ui.yes_no_answer = kAnswerYes;
-  fixture.ExpectProcessEnds([&] {
-    auto driver = KeyedDriver();
-    driver->cmdVerifica_Click();
-    driver->cmdEsci_Click();
-  });
-  EXPECT_THAT(ReadBoxLog(fixture.BoxLog()),
-              ElementsAre(Field(&ShownBox::text, kUpdateAvailable),
-                          Field(&ShownBox::text, kSignatureNotValid)));
-  EXPECT_THAT(fixture.WaitForProgramsRun(1), ElementsAre(fixture.ServedAppPath()));
+  auto driver = KeyedDriver();
+  driver->cmdVerifica_Click();
+  fixture.ExpectProcessEnds([&] { driver->cmdEsci_Click(); });
+  EXPECT_THAT(ui.boxes, ElementsAre(Field(&ShownBox::text, kUpdateAvailable),
+                                    Field(&ShownBox::text, kSignatureNotValid)));
+  EXPECT_THAT(fixture.system().events, ElementsAre("start " + fixture.ServedAppPath(), "end 0"));
   EXPECT_TRUE(NoTemporaryFileLeft());
 }
 

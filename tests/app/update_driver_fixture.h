@@ -13,16 +13,18 @@
 
 namespace rariduze::testing {
 
-// The driver over a window without a toolkit, with scripted boxes, on the fixture's servers.
+// The driver over a window without a toolkit, with scripted boxes and a scripted system, on
+// the fixture's servers, in the test's own process.
 class UpdateDriverTest : public ::testing::Test {
  protected:
   UpdaterFixture fixture;
-  ScriptedUi ui{fixture.BoxLog()};
-  RecordingView view{ui, fixture.EndingLog()};
+  ScriptedUi ui;
+  RecordingView view{ui};
+  FakeSystem& system = fixture.system();
 
   std::unique_ptr<UpdateDriver> MakeDriver(UpdaterSetup setup) {
     return std::make_unique<UpdateDriver>(view, ui, fixture.internet(), FileSystem::Default(),
-                                          std::move(setup));
+                                          system, std::move(setup));
   }
   // A driver on the served directory that has been through its load step.
   std::unique_ptr<UpdateDriver> LoadedDriver() {
@@ -30,13 +32,11 @@ class UpdateDriverTest : public ::testing::Test {
     driver->Form_Load();
     return driver;
   }
-  // Runs a scenario in a child process with a fresh driver that has loaded; the scenario
-  // must end the program by itself, as every way out of the updater does.
+  // Runs a scenario with a fresh driver that has loaded; the scenario must end the program by
+  // itself, as every way out of the updater does.
   void ExpectProgramEndsAfter(const std::function<void(UpdateDriver&)>& scenario) {
-    fixture.ExpectProcessEnds([&] {
-      auto driver = LoadedDriver();
-      scenario(*driver);
-    });
+    auto driver = LoadedDriver();
+    fixture.ExpectProcessEnds([&] { scenario(*driver); });
   }
   bool LogHas(const std::string& request) {
     return fixture.server().AccessLog().find(request) != std::string::npos;

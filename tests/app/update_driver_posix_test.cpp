@@ -1,10 +1,10 @@
 // What the driver meets only on POSIX systems: signal dispositions inherited from the parent,
-// and the mode bits of the temporary folder.
+// and an installer without the right to be executed.
 #include <signal.h>
-#include <sys/stat.h>
 
 #include <string>
 
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include "tests/app/update_driver_fixture.h"
@@ -32,22 +32,20 @@ TEST_F(UpdateDriverTest, AnIgnoredChildSignalFromTheParentDoesNotHideTheInstalle
             "The update could not be installed: the installer ended with exit status 4.");
 }
 
-TEST_F(UpdateDriverTest, UnsafeTemporaryFolderIsReportedAndNothingIsDownloaded) {
+TEST_F(UpdateDriverTest, AnInstallerThatCannotBeStartedIsReportedWithTheReason) {
   fixture.PublishVersion("1.0.23");
+  fixture.PublishSetupNotExecutable();
   fixture.Serve();
-  const std::string temp = fixture.TempFolder();
-  ASSERT_FALSE(temp.empty());
-  ASSERT_EQ(::chmod(temp.c_str(), 0777), 0);  // open to everyone: refused
+  ui.yes_no_answer = kAnswerYes;
   auto driver = LoadedDriver();
   driver->cmdVerifica_Click();
-  ASSERT_EQ(ui.boxes.size(), 1u);
-  EXPECT_EQ(ui.boxes[0].style, kStyleOkStop);
-  EXPECT_NE(ui.boxes[0].text.find("The private temporary folder could not be prepared: "),
-            std::string::npos)
-      << ui.boxes[0].text;
+
+  ASSERT_EQ(ui.boxes.size(), 2u);
+  EXPECT_EQ(ui.boxes[1].text,
+            "The update could not be installed: the installer could not be started: " +
+                fixture.InstallerPath() + " is not executable.");
   EXPECT_TRUE(view.IsIdle());
-  EXPECT_EQ(fixture.server().AccessLogSynced(), "");
-  ::chmod(temp.c_str(), 0700);
+  EXPECT_THAT(fixture.InstallersThatRan(), ::testing::IsEmpty());
 }
 
 }  // namespace

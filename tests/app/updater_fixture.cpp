@@ -3,15 +3,14 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
-#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
 #include <random>
 #include <sstream>
 #include <stdexcept>
 #include <thread>
 
+#include "app/installer.h"
 #include "app/paths.h"
 #include "platform/property_store.h"
 #include "tests/support/child_process.h"
@@ -21,45 +20,6 @@
 namespace rariduze::testing {
 namespace {
 
-// Set where a scenario is expected to end the program: only there may the process end.
-bool process_may_end = false;
-
-// Set by the parent of a death test for a child that builds its fixture afresh.
-constexpr const char* kSharedAppDir = "RARIDUZE_TEST_SHARED_APP_DIR";
-constexpr const char* kSharedTempBase = "RARIDUZE_TEST_SHARED_TEMP_BASE";
-
-std::optional<std::string> Environment(const char* name) {
-  const char* value = std::getenv(name);
-  if (value == nullptr) return std::nullopt;
-  return std::string(value);
-}
-
-std::string Escape(const std::string& text) {
-  std::string out;
-  for (char c : text) {
-    if (c == '\r')
-      out += "\\r";
-    else if (c == '\n')
-      out += "\\n";
-    else
-      out += c;
-  }
-  return out;
-}
-
-std::string Unescape(const std::string& text) {
-  std::string out;
-  for (std::size_t i = 0; i < text.size(); ++i) {
-    if (text[i] == '\\' && i + 1 < text.size() && (text[i + 1] == 'r' || text[i + 1] == 'n')) {
-      out += text[i + 1] == 'r' ? '\r' : '\n';
-      ++i;
-    } else {
-      out += text[i];
-    }
-  }
-  return out;
-}
-
 void Zip(const std::string& archive, const std::vector<std::string>& files) {
   std::vector<std::string> argv = {"zip", "-q", "-j", archive};
   argv.insert(argv.end(), files.begin(), files.end());
@@ -68,7 +28,7 @@ void Zip(const std::string& archive, const std::vector<std::string>& files) {
 }
 
 void CopyStandIn(const std::string& to) {
-  std::filesystem::copy_file(PlatformPath(RARIDUZE_TEST_STAND_IN), to,
+  std::filesystem::copy_file(PlatformPath(RARIDUZE_TEST_STAND_IN), Utf8Path(to),
                              std::filesystem::copy_options::overwrite_existing);
 }
 
@@ -82,27 +42,17 @@ void ScriptedUi::Yield() {
 
 int ScriptedUi::ShowMessageBox(const std::string& text, int style, const std::string& title) {
   boxes.push_back({text, style, title});
-  std::ofstream log(log_path_, std::ios::app);
-  log << style << '|' << title << '|' << Escape(text) << '\n';
+  if (on_box) on_box(boxes.back());
   return style == kStyleYesNoInformation ? yes_no_answer : kAnswerOk;
 }
 
-std::vector<ShownBox> ReadBoxLog(const std::string& path) {
-  std::vector<ShownBox> boxes;
-  std::istringstream lines(ReadFile(path));
-  std::string line;
-  while (std::getline(lines, line)) {
-    std::size_t first = line.find('|');
-    std::size_t second = line.find('|', first + 1);
-    if (first == std::string::npos || second == std::string::npos) continue;
-    boxes.push_back({Unescape(line.substr(second + 1)), std::stoi(line.substr(0, first)),
-                     line.substr(first + 1, second - first - 1)});
-  }
-  return boxes;
+std::vector<std::string> ScriptedUi::Texts() const {
+  std::vector<std::string> texts;
+  for (const ShownBox& box : boxes) texts.push_back(box.text);
+  return texts;
 }
 
-RecordingView::RecordingView(UiServices& ui, std::string ending_log)
-    : bar_(ui, host_), ending_log_(std::move(ending_log)) {
+RecordingView::RecordingView(UiServices& ui) : bar_(ui, host_) {
   // Nothing stored: the range and value the window's bar starts with.
   bar_.ReadProperties(PropertyStore());
 }
@@ -122,44 +72,22 @@ void RecordingView::ShowProxyDialog(ProxyForm& form) {
 }
 
 void RecordingView::ProcessEnding() {
-  // The program ends with status 0 whatever led there; a test that did not expect it must
-  // not pass for having ended quietly.
-  if (!process_may_end) {
-    std::fprintf(stderr, "The updater ended the program where the test did not expect it.\n");
-    std::fflush(stderr);
-    std::_Exit(1);
-  }
-  std::ofstream log(ending_log_, std::ios::app);
-  log << "ending: caption \"" << check_caption << "\", check "
-      << (check_enabled ? "enabled" : "disabled") << ", stop "
-      << (stop_enabled ? "enabled" : "disabled") << '\n';
+  ending = "ending: caption \"" + check_caption + "\", check " +
+           (check_enabled ? "enabled" : "disabled") + ", stop " +
+           (stop_enabled ? "enabled" : "disabled") + "\n";
 }
 
 // --- the folders, the server and the programs ----------------------------------------------
 
 UpdaterFixture::UpdaterFixture() {
-  const std::optional<std::string> shared_app = Environment(kSharedAppDir);
-  const std::optional<std::string> shared_temp = Environment(kSharedTempBase);
-  if (shared_app && shared_temp) {
-    app_dir_ = *shared_app;
-    temp_base_dir_ = *shared_temp;
-  } else {
-    app_.emplace("app");
-    temp_base_.emplace("tmp");
-    app_dir_ = app_->path();
-    temp_base_dir_ = temp_base_->path();
-  }
-
   auto set = [this](const char* name, std::optional<std::string> value) {
-    saved_environment_.emplace_back(name, Environment(name));
+    saved_environment_.emplace_back(name, GetEnv(name));
     SetEnv(name, value);
   };
-  // The temporary folder's base, by the name each system looks at.
-  for (const char* name : {"TMPDIR", "TEMP", "TMP"}) set(name, temp_base_dir_);
-  // Window titles are not looked at here: the served application always counts as absent.
-  set("DISPLAY", std::nullopt);
   set("RARIDUZE_STAND_IN_MARK", MarkFile());
   set("RARIDUZE_STAND_IN_EXIT", "0");
+  // Seen once, a window of the served application stays seen for the rest of the process.
+  ModuloUp::AppRunning = false;
 
   mUnzip::SetLibraryDirectory(PlatformPath(RARIDUZE_TEST_UNZIP_DIR));
   InternetOptions options;
@@ -168,7 +96,6 @@ UpdaterFixture::UpdaterFixture() {
   internet_ = CreateInternetApi(options);
 
   InstallVersion("1.0.22");
-  CopyStandIn(ServedAppPath());
 }
 
 UpdaterFixture::~UpdaterFixture() {
@@ -262,47 +189,30 @@ UpdaterSetup UpdaterFixture::Setup(const std::string& version_url, const std::st
   setup.version_url = version_url;
   setup.setup_url = setup_url;
   setup.app_dir = AppDir();
-  setup.dial_up_active = [] { return false; };  // no dial-up connection at all
   // Whatever key this build carries, a test signs with keys of its own or not at all.
   setup.publisher_key = "";
   return setup;
 }
 
 void UpdaterFixture::ExpectProcessEnds(const std::function<void()>& scenario) {
-  SetEnv(kSharedAppDir, app_dir_);
-  SetEnv(kSharedTempBase, temp_base_dir_);
-  // A child started afresh makes its own server and folders, and never removes them: they go
-  // below a folder of this parent's, which does.
-  if (!child_work_) child_work_.emplace("child-work");
-  const std::optional<std::string> work_root = Environment("RARIDUZE_TEST_WORK_DIR");
-  SetEnv("RARIDUZE_TEST_WORK_DIR", child_work_->path());
-  EXPECT_EXIT(
-      {
-        process_may_end = true;
-        scenario();
-        std::exit(3);  // the scenario came back: the process did not end
-      },
-      ::testing::ExitedWithCode(0), "");
-  SetEnv("RARIDUZE_TEST_WORK_DIR", work_root);
-  SetEnv(kSharedAppDir, std::nullopt);
-  SetEnv(kSharedTempBase, std::nullopt);
+  try {
+    scenario();
+    ADD_FAILURE() << "the scenario came back: the program did not end";
+  } catch (const ProgramEnded& ended) {
+    EXPECT_EQ(ended.exit_code, 0);
+  }
 }
 
-std::string UpdaterFixture::TempFolder() const {
+std::string UpdaterFixture::TempFolder() {
   std::string why;
-  return TempDir(&why).value_or("");
+  return system_.RunTempDirectory(&why).value_or("");
 }
 
-std::vector<std::string> UpdaterFixture::ProgramsRun() const {
+std::vector<std::string> UpdaterFixture::InstallersThatRan() const {
   std::vector<std::string> lines;
   std::istringstream in(ReadFile(MarkFile()));
   for (std::string line; std::getline(in, line);) lines.push_back(line);
   return lines;
-}
-
-std::vector<std::string> UpdaterFixture::WaitForProgramsRun(std::size_t count) const {
-  WaitUntil([&] { return ProgramsRun().size() >= count; });
-  return ProgramsRun();
 }
 
 bool WaitUntil(const std::function<bool()>& done, int timeout_ms) {
@@ -314,9 +224,11 @@ bool WaitUntil(const std::function<bool()>& done, int timeout_ms) {
   return true;
 }
 
-bool AllTemporaryFilesGone(const UpdaterFixture& fixture) {
+bool AllTemporaryFilesGone(UpdaterFixture& fixture) {
+  const std::string folder = fixture.TempFolder();
+  if (!fixture.system().run_dir_removed()) return false;
   for (const char* name : {"ZTVersion", "setupZT.zip", "setupZT.exe"}) {
-    if (FileIsThere(fixture.TempFolder() + name)) return false;
+    if (FileIsThere(folder + name)) return false;
   }
   return true;
 }

@@ -13,6 +13,7 @@
 #include "platform/internet.h"
 #include "platform/ui_services.h"
 #include "progressbar/progress_bar.h"
+#include "tests/app/fake_system.h"
 #include "tests/settings/fake_proxy_dialog.h"
 #include "tests/support/nginx_server.h"
 #include "tests/support/test_dir.h"
@@ -34,37 +35,30 @@ struct ShownBox {
   std::string title;
 };
 
-// Scripted message boxes: every box is recorded, in memory and in a log file that outlives a
-// child process, and answered from a script. Yields run a hook that plays the user.
+// Scripted message boxes: every box is recorded and answered from a script. Yields run a hook
+// that plays the user.
 class ScriptedUi : public UiServices {
  public:
-  explicit ScriptedUi(std::string log_path) : log_path_(std::move(log_path)) {}
-
   std::vector<ShownBox> boxes;
   // The answer of the next Yes/No question; OK boxes answer OK.
   int yes_no_answer = kAnswerNo;
   // Runs at every yield: what the user does while a transfer runs.
   std::function<void()> on_yield;
+  // Runs when a box is shown, before it is answered.
+  std::function<void(const ShownBox&)> on_box;
 
   void Yield() override;
+  std::vector<std::string> Texts() const;
 
  protected:
   int ShowMessageBox(const std::string& text, int style, const std::string& title) override;
-
- private:
-  std::string log_path_;
 };
 
-// Reads the boxes a (possibly ended) process logged: one "style|title|text" line each, with
-// carriage returns written as "\r".
-std::vector<ShownBox> ReadBoxLog(const std::string& path);
-
 // A window without a toolkit: it keeps what the driver shows and records what it is asked to
-// do. The dialog is played by on_proxy_dialog; the end of the process is logged to a file,
-// and outside a scenario run by ExpectProcessEnds it ends the process with status 1.
+// do. The dialog is played by on_proxy_dialog.
 class RecordingView : public UpdaterView {
  public:
-  RecordingView(UiServices& ui, std::string ending_log);
+  explicit RecordingView(UiServices& ui);
 
   std::string check_caption;
   bool check_enabled = false;
@@ -74,6 +68,8 @@ class RecordingView : public UpdaterView {
   int proxy_dialogs_shown = 0;
   // Plays the user in the settings dialog; without it the dialog opens and nothing happens.
   std::function<void(ProxyForm&)> on_proxy_dialog;
+  // What the window showed as the process ended (kIdleAtTheEnd and the like); empty before.
+  std::string ending;
 
   // Idle: "Check for New version" enabled, "Stop Download" disabled.
   bool IsIdle() const;
@@ -89,17 +85,12 @@ class RecordingView : public UpdaterView {
  private:
   NullControlHost host_;
   TeskShapeProgressBar bar_;
-  std::string ending_log_;
 };
 
-// An application folder, a private temporary folder and an update directory served by nginx,
-// with the stand-in program as the served application and as the installer; every program the
-// updater starts appends its path and arguments to one mark file.
-//
-// A scenario that ends the process runs in a child (a death test). A child that starts afresh
-// instead of forking (the only kind some platforms have) builds its fixture again: it then
-// takes over the parent's application and temporary folders, so that what it leaves there is
-// what the parent looks at.
+// An application folder, the user's temporary folder and an update directory served by nginx,
+// with the stand-in program as the installer, and the system played by a FakeSystem (the run's
+// own temporary folder is made below the user's). The installer the updater runs is real: it
+// appends its path to a mark file.
 class UpdaterFixture {
  public:
   UpdaterFixture();
@@ -133,36 +124,29 @@ class UpdaterFixture {
   UpdaterSetup Setup();
   UpdaterSetup Setup(const std::string& version_url, const std::string& setup_url);
 
-  // Runs scenario in a child process; the scenario must end the process itself, as every way
-  // out of the updater does, with status 0.
+  // Runs scenario, which must end the program as every way out of the updater does, with
+  // status 0; it fails the test when the scenario comes back instead.
   void ExpectProcessEnds(const std::function<void()>& scenario);
 
-  std::string AppDir() const { return app_dir_ + "/"; }
-  // The updater's private temporary folder, ending in "/".
-  std::string TempFolder() const;
-  std::string BoxLog() const { return AppDir() + "boxes.log"; }
-  // Written by the view when it hears that the process ends.
-  std::string EndingLog() const { return AppDir() + "ending.log"; }
-  std::string InstallerPath() const { return TempFolder() + "setupZT.exe"; }
+  std::string AppDir() const { return app_dir_.path() + PathSeparator(); }
+  // The run's own temporary folder, ending in the separator (made when first asked for).
+  std::string TempFolder();
+  std::string InstallerPath() { return TempFolder() + "setupZT.exe"; }
   std::string ServedAppPath() const { return AppDir() + "Zentri Pc.exe"; }
-  // The lines of the programs started so far, in order: path, then arguments.
-  std::vector<std::string> ProgramsRun() const;
-  // Waits, bounded, until at least count programs have run; their lines.
-  std::vector<std::string> WaitForProgramsRun(std::size_t count) const;
+  // The installers that really ran, as they noted themselves.
+  std::vector<std::string> InstallersThatRan() const;
   NginxServer& server() { return *nginx_; }
   InternetApi& internet() { return *internet_; }
+  FakeSystem& system() { return system_; }
 
  private:
   std::string MarkFile() const { return AppDir() + "programs-run"; }
 
-  // Owned unless taken over from the parent of a death test.
-  std::optional<TestDir> app_;
-  std::optional<TestDir> temp_base_;
-  std::string app_dir_;
-  std::string temp_base_dir_;
+  TestDir app_dir_{"app"};
+  TestDir temp_base_{"tmp"};
   TestDir www_{"www"};
   TestDir installer_{"installer"};
-  std::optional<TestDir> child_work_;
+  FakeSystem system_{temp_base_.path()};
   std::unique_ptr<NginxServer> nginx_;
   std::unique_ptr<InternetApi> internet_;
   std::vector<std::pair<std::string, std::optional<std::string>>> saved_environment_;
@@ -171,6 +155,7 @@ class UpdaterFixture {
 // Waits, bounded, until done() holds.
 bool WaitUntil(const std::function<bool()>& done, int timeout_ms = 5000);
 
-bool AllTemporaryFilesGone(const UpdaterFixture& fixture);
+// The run's own temporary folder is gone, with every file of the update in it.
+bool AllTemporaryFilesGone(UpdaterFixture& fixture);
 
 }  // namespace rariduze::testing
