@@ -1,6 +1,6 @@
 #include "platform/system_services.h"
 
-#include "platform/dial_up.h"
+#include "platform/dialup.h"
 #include "platform/system_paths.h"
 #include "platform/window_list.h"
 

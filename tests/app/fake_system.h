@@ -29,7 +29,7 @@ class FakeSystem : public SystemServices {
 
   // The scripted answers.
   std::vector<std::string> window_titles;
-  int dial_up_connections = 0;
+  int dialup_connections = 0;
   std::optional<std::int64_t> free_space;     // nothing: the real free space
   std::optional<std::string> temp_dir_error;  // set: no temporary folder can be had
   std::function<ProcessOutcome(const std::string& path)> run_program;  // empty: real
@@ -55,7 +55,7 @@ class FakeSystem : public SystemServices {
   bool StartDetachedProgram(const std::string& path) override;
   void EnumerateTopLevelWindows(
       const std::function<bool(const std::string& title)>& visit) override;
-  int CountActiveDialUpConnections() override { return dial_up_connections; }
+  int CountActiveDialUpConnections() override { return dialup_connections; }
   [[noreturn]] void EndProcess(int exit_code) override;
 
  private:

@@ -1,4 +1,4 @@
-#include "platform/dial_up.h"
+#include "platform/dialup.h"
 #include "platform/network_links.h"
 
 namespace rariduze {

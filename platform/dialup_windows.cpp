@@ -1,4 +1,4 @@
-#include "platform/dial_up.h"
+#include "platform/dialup.h"
 #include "platform/windows_api.h"
 
 // After windows.h, which it needs.
