@@ -150,9 +150,19 @@ TEST_F(RariduzeVerifyToolTest, BadUsageExitsWithTwo) {
     EXPECT_EQ(run.output, "");
     EXPECT_TRUE(run.errors.starts_with("usage: rariduze-verify")) << run.errors;
   }
-  ProgramRun help = Verify({"--help"});
-  EXPECT_EQ(help.exit_status, 0);
-  EXPECT_TRUE(help.output.starts_with("usage: rariduze-verify")) << help.output;
+  for (const char* option : {"--help", "-h"}) {
+    ProgramRun help = Verify({option});
+    EXPECT_EQ(help.exit_status, 0);
+    EXPECT_TRUE(help.output.starts_with("usage: rariduze-verify")) << help.output;
+  }
+  // Beside other arguments "-h" is a file's name and "--help" a wrong option: no check is
+  // skipped with success.
+  ProgramRun file = Verify({key, "-h", Signature()});
+  EXPECT_EQ(file.exit_status, 1);
+  EXPECT_EQ(file.output, "error the signed file could not be opened\n");
+  ProgramRun option = Verify({key, Archive(), Signature(), "--help"});
+  EXPECT_EQ(option.exit_status, 2);
+  EXPECT_EQ(option.output, "");
 }
 
 }  // namespace

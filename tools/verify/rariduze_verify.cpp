@@ -79,11 +79,11 @@ rariduze::PublicKeyParse LoadPublicKey(const std::string& argument) {
 
 int main(int argc, char** argv) {
   const std::vector<std::string> arguments = rariduze::ProgramArguments(argc, argv);
-  for (const std::string& argument : arguments) {
-    if (argument == "--help" || argument == "-h") {
-      std::fputs(kUsage, stdout);
-      return kExitVerified;
-    }
+  // Help only alone: beside other arguments "-h" may name a file, and a check asked for must
+  // never end in success unchecked.
+  if (arguments.size() == 1 && (arguments[0] == "--help" || arguments[0] == "-h")) {
+    std::fputs(kUsage, stdout);
+    return kExitVerified;
   }
   std::optional<Arguments> args = Parse(arguments);
   if (!args) {
