@@ -264,7 +264,7 @@ UpdaterSetup UpdaterFixture::Setup(const std::string& version_url, const std::st
   setup.app_dir = AppDir();
   setup.dial_up_active = [] { return false; };  // no dial-up connection at all
   // Whatever key this build carries, a test signs with keys of its own or not at all.
-  setup.publisher_key = "";
+  setup.publisher_keys.clear();
   return setup;
 }
 
