@@ -8,16 +8,18 @@
 
 namespace rariduze {
 
-SignedUpdate::SignedUpdate(const std::string& publisher_key)
-    : required_(publisher_key.find_first_not_of(" \t\r\n") != std::string::npos) {
-  if (required_) key_ = ParsePublicKey(publisher_key).key;
+SignedUpdate::SignedUpdate(const std::vector<std::string>& publisher_keys)
+    : required_(!publisher_keys.empty()) {
+  for (const std::string& text : publisher_keys) {
+    if (std::optional<PublicKey> key = ParsePublicKey(text).key) keys_.push_back(*key);
+  }
 }
 
 std::optional<std::string> SignedUpdate::VerifiedComment(const std::string& file) const {
-  if (!key_) return std::nullopt;
+  if (keys_.empty()) return std::nullopt;
   const BoundedFile signature = ReadFileUpTo(SignatureOf(file), kMaxSignatureFileBytes);
   if (signature.outcome != BoundedFile::Outcome::kRead) return std::nullopt;
-  Verification verification = VerifyFile(*key_, file, signature.bytes);
+  Verification verification = VerifyFile(keys_, file, signature.bytes);
   if (!verification.ok) return std::nullopt;
   return std::move(verification.trusted_comment);
 }

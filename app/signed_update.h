@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "signing/signature_format.h"
 
@@ -16,10 +17,11 @@ class SignedUpdate {
  public:
   static constexpr const char* kSignatureSuffix = ".minisig";
 
-  // publisher_key: the key line of the publisher's .pub file; empty for none. A key that
-  // cannot be read still asks for signatures and lets none hold, so a broken build setting
-  // never turns the checks off.
-  explicit SignedUpdate(const std::string& publisher_key);
+  // publisher_keys: the key lines of the publisher's .pub files, whose signatures are all
+  // good (two while the publisher moves to a new key); none: nothing is checked. A key that
+  // cannot be read still asks for signatures and lets none of its own hold, so a broken build
+  // setting never turns the checks off.
+  explicit SignedUpdate(const std::vector<std::string>& publisher_keys);
 
   // Whether the update files must be signed.
   bool Required() const { return required_; }
@@ -48,7 +50,7 @@ class SignedUpdate {
   std::optional<std::string> VerifiedComment(const std::string& file) const;
 
   bool required_ = false;
-  std::optional<PublicKey> key_;
+  std::vector<PublicKey> keys_;
 };
 
 }  // namespace rariduze

@@ -4,6 +4,7 @@
 #include <functional>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "app/extracted_files.h"
 #include "app/signed_update.h"
@@ -25,9 +26,9 @@ struct UpdaterSetup {
   std::string version_url;  // the update directory + "versionZT.dat"
   std::string setup_url;    // the update directory + "setupZT.zip"
   std::string app_dir;      // the updater's own directory, ending in the separator
-  // The key line of the publisher's .pub file that the update files must be signed with;
-  // empty: nothing is checked. The program's own is the one fixed at build time.
-  std::string publisher_key = kPublisherKey;
+  // The key lines of the publisher's .pub files that the update files must be signed with
+  // (any one of them); none: nothing is checked. The program's own are fixed at build time.
+  std::vector<std::string> publisher_keys{kPublisherKeys.begin(), kPublisherKeys.end()};
 
   // The program's own: the update directory fixed at build time and its own directory.
   static UpdaterSetup Default();

@@ -1,9 +1,9 @@
 #include "app/version.h"
 
+#include <string_view>
 #include <vector>
 
 #include "platform/failure.h"
-#include "platform/number_text.h"
 #include "platform/text_fields.h"
 
 namespace rariduze::ModuloUp {
@@ -32,26 +32,24 @@ std::vector<std::string> SplitAtFullStops(const std::string& text) {
   return parts;
 }
 
-// The part written with at least four digits ("22" gives "0022"); a part that is not a plain
-// number (blanks, a sign and decimal digits) stays as it is.
-std::string FourDigitForm(const std::string& part) {
+// The number a version part stands for, as its decimal digits without leading zeros (none for
+// 0). Blanks and a plus sign before it are passed over and only its leading digits count, so a
+// part that holds no number (empty, "b") counts as 0. Kept as digits, a part of any length
+// compares right: nothing overflows or rounds.
+std::string_view PartNumber(std::string_view part) {
   std::size_t begin = 0;
-  std::size_t end = part.size();
-  while (begin < end && IsBlank(part[begin])) ++begin;
-  while (end > begin && IsBlank(part[end - 1])) --end;
-  bool negative = false;
-  if (begin < end && (part[begin] == '+' || part[begin] == '-')) {
-    negative = part[begin] == '-';
-    ++begin;
-  }
-  if (begin == end) return part;
-  for (std::size_t i = begin; i < end; ++i) {
-    if (part[i] < '0' || part[i] > '9') return part;
-  }
-  while (end - begin > 1 && part[begin] == '0') ++begin;
-  std::string digits = part.substr(begin, end - begin);
-  if (digits.size() < 4) digits.insert(0, 4 - digits.size(), '0');
-  return (negative && digits.find_first_not_of('0') != std::string::npos) ? "-" + digits : digits;
+  while (begin < part.size() && IsBlank(part[begin])) ++begin;
+  if (begin < part.size() && part[begin] == '+') ++begin;
+  std::size_t end = begin;
+  while (end < part.size() && part[end] >= '0' && part[end] <= '9') ++end;
+  while (begin < end && part[begin] == '0') ++begin;
+  return part.substr(begin, end - begin);
+}
+
+// Below zero, zero or above zero as the number a is below, equal to or above b.
+int CompareNumbers(std::string_view a, std::string_view b) {
+  if (a.size() != b.size()) return a.size() < b.size() ? -1 : 1;
+  return a.compare(b);
 }
 
 std::string Trim(const std::string& text) {
@@ -85,16 +83,17 @@ bool IsVersionText(const std::string& text) {
 }
 
 bool IsNewerVersion(const std::string& installed, const std::string& downloaded) {
-  std::vector<std::string> installed_parts = SplitAtFullStops(installed);
-  std::vector<std::string> downloaded_parts = SplitAtFullStops(downloaded);
-  std::string installed_digits;
-  std::string downloaded_digits;
+  const std::vector<std::string> installed_parts = SplitAtFullStops(installed);
+  const std::vector<std::string> downloaded_parts = SplitAtFullStops(downloaded);
+  // The first part that differs decides, as if every part had a fixed width; a part the
+  // downloaded version lacks counts as 0 rather than as whatever lies past its end.
   for (std::size_t k = 0; k < installed_parts.size(); ++k) {
-    installed_digits += FourDigitForm(installed_parts[k]);
-    // A part the downloaded version lacks counts as 0 rather than as whatever lies past its end.
-    downloaded_digits += k < downloaded_parts.size() ? FourDigitForm(downloaded_parts[k]) : "0000";
+    const std::string_view downloaded_part =
+        k < downloaded_parts.size() ? std::string_view(downloaded_parts[k]) : std::string_view();
+    const int order = CompareNumbers(PartNumber(installed_parts[k]), PartNumber(downloaded_part));
+    if (order != 0) return order < 0;
   }
-  return ReadLeadingNumber(installed_digits) < ReadLeadingNumber(downloaded_digits);
+  return false;
 }
 
 }  // namespace rariduze::ModuloUp

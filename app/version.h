@@ -19,9 +19,10 @@ std::string ReadDownloadedVersion(const std::string& folder,
 // digit. An error page served in place of the version file ("Error 503") is not.
 bool IsVersionText(const std::string& text);
 
-// True when downloaded names a newer version than installed. Every part weighs as four
-// decimal digits; only as many parts as the installed version has are compared, and parts the
-// downloaded version lacks count as 0.
+// True when downloaded names a newer version than installed. Parts are compared in order as
+// whole numbers of any length (1.10 is newer than 1.9, 2.0 newer than 1.12345); only as many
+// parts as the installed version has are compared, and parts the downloaded version lacks
+// count as 0.
 bool IsNewerVersion(const std::string& installed, const std::string& downloaded);
 
 }  // namespace rariduze::ModuloUp

@@ -8,9 +8,6 @@
 namespace rariduze {
 namespace {
 
-// BLAKE2b arrived in 1.8; Ed25519 is older.
-constexpr const char* kOldestUsableVersion = "1.8.0";
-
 // An S-expression the library made, released when it goes.
 class Sexp {
  public:
@@ -29,23 +26,24 @@ gcry_md_hd_t Handle(void* handle) { return static_cast<gcry_md_hd_t>(handle); }
 
 }  // namespace
 
+bool StartCryptoLibrary(CryptoVersionCheck check_version) {
+  // The headers this build was compiled with may rely on anything their version brings: an
+  // older library at run time is not used.
+  if (check_version(GCRYPT_VERSION) == nullptr) return false;
+  // Another part of the process may have started the library already; then its settings are
+  // that part's.
+  if (gcry_control(GCRYCTL_INITIALIZATION_FINISHED_P) != 0) return true;
+  // Only public keys and public data pass through here: no secret needs locked memory, and
+  // without it the library neither asks for privileges nor warns about them.
+  gcry_control(GCRYCTL_DISABLE_SECMEM, 0);
+  gcry_control(GCRYCTL_INITIALIZATION_FINISHED, 0);
+  return true;
+}
+
 bool PrepareCryptoLibrary() {
   static std::once_flag once;
   static bool ready = false;
-  std::call_once(once, [] {
-    // Another part of the process may have started the library already; then it is only
-    // checked, since its settings are that part's.
-    if (gcry_control(GCRYCTL_INITIALIZATION_FINISHED_P) != 0) {
-      ready = gcry_check_version(kOldestUsableVersion) != nullptr;
-      return;
-    }
-    if (gcry_check_version(kOldestUsableVersion) == nullptr) return;
-    // Only public keys and public data pass through here: no secret needs locked memory, and
-    // without it the library neither asks for privileges nor warns about them.
-    gcry_control(GCRYCTL_DISABLE_SECMEM, 0);
-    gcry_control(GCRYCTL_INITIALIZATION_FINISHED, 0);
-    ready = true;
-  });
+  std::call_once(once, [] { ready = StartCryptoLibrary(&gcry_check_version); });
   return ready;
 }
 

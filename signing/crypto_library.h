@@ -13,8 +13,15 @@ namespace rariduze {
 // The few operations of the cryptography library (libgcrypt) that signature checks need.
 
 // Makes the library ready, once per process and from any thread; false when this machine's
-// library is too old or cannot be started, and then nothing below can succeed.
+// library is older than the one this build was compiled against or cannot be started, and then
+// nothing below can succeed.
 bool PrepareCryptoLibrary();
+
+// The library's version check: the running version when it is at least required, else null.
+using CryptoVersionCheck = const char* (*)(const char* required);
+// What PrepareCryptoLibrary does, at every call and with check_version in place of the
+// library's own, so that tests can play another version of the library.
+bool StartCryptoLibrary(CryptoVersionCheck check_version);
 
 // The library hands data to its Ed25519 code in S-expressions, whose items hold less than
 // 64 KiB (it corrupts longer ones without a word), so messages stay well below that.

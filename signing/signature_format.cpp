@@ -111,11 +111,12 @@ SignatureFileParse ParseSignatureFile(std::string_view text) {
   if (line->size() != kSignatureLineBytes) {
     return SignatureFailure("the signature line has the wrong length");
   }
-  if ((*line)[0] == 'E' && (*line)[1] == 'D') {
-    signature.form = SignedForm::kPrehashed;
-  } else if ((*line)[0] == 'E' && (*line)[1] == 'd') {
-    signature.form = SignedForm::kLegacy;
-  } else {
+  if ((*line)[0] == 'E' && (*line)[1] == 'd') {
+    return SignatureFailure(
+        "the signature is in the legacy form (\"Ed\"), which is refused; only prehashed "
+        "(\"ED\") signatures are accepted");
+  }
+  if ((*line)[0] != 'E' || (*line)[1] != 'D') {
     return SignatureFailure("the signature uses an unknown algorithm");
   }
   signature.key_id = Take<kKeyIdSize>(*line, kAlgorithmSize);

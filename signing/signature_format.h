@@ -16,11 +16,15 @@ namespace rariduze {
 //
 // A signature file has four lines, each ended by LF or CR LF (the last one may have none):
 //   untrusted comment: <anything>
-//   <base64 of 74 bytes: "ED" (signed: BLAKE2b-512 of the file) or "Ed" (signed: the file
-//    itself), the 8-byte key id, the 64-byte Ed25519 signature>
+//   <base64 of 74 bytes: "ED", the 8-byte key id, the 64-byte Ed25519 signature of the
+//    file's BLAKE2b-512 digest>
 //   trusted comment: <text>
 //   <base64 of the 64-byte Ed25519 signature over the file signature and the text>
 // Nothing else may follow. Comments may hold no control character other than tab.
+//
+// The tool's legacy form "Ed" (the file's bytes signed themselves) is refused: the two letters
+// are covered by no signature, so a prehashed signature relabelled "Ed" would hold for a file
+// that holds nothing but the signed file's digest.
 
 inline constexpr std::size_t kKeyIdSize = 8;
 inline constexpr std::size_t kEd25519KeySize = 32;
@@ -39,16 +43,9 @@ struct PublicKey {
   Ed25519Key key{};
 };
 
-// What the file signature was made over.
-enum class SignedForm {
-  kPrehashed,  // "ED": the BLAKE2b-512 digest of the file (the tool's default)
-  kLegacy,     // "Ed": the file's bytes themselves
-};
-
 struct SignatureFile {
-  SignedForm form = SignedForm::kPrehashed;
   KeyId key_id{};
-  Ed25519Signature signature{};
+  Ed25519Signature signature{};   // of the file's BLAKE2b-512 digest
   std::string untrusted_comment;  // without its "untrusted comment: " prefix
   std::string trusted_comment;    // without its "trusted comment: " prefix
   Ed25519Signature global_signature{};

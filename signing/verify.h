@@ -1,6 +1,6 @@
 #pragma once
 
-#include <cstddef>
+#include <span>
 #include <string>
 #include <string_view>
 
@@ -17,20 +17,24 @@ struct Verification {
   std::string reason;  // why not, a short English text for people; empty when ok
 };
 
-// The legacy form signs the bytes themselves, which the cryptography library takes only in
-// small pieces (crypto_library.h): larger data is refused, read no further than this. The
-// default form signs a digest and has no such limit.
-inline constexpr std::size_t kMaxLegacySignedBytes = 32 * 1024;
-
-// Checks a signature file's text against data: the signature was made by key (key id and
-// Ed25519 signature over the data, or over its BLAKE2b-512 digest in the default form), and
-// the global signature holds over the file signature followed by the trusted comment.
-Verification VerifySignature(const PublicKey& key, ByteSource& data,
+// Checks a signature file's text against data: the signature's key id names one of keys, that
+// key made the Ed25519 signature over the data's BLAKE2b-512 digest, and the global signature
+// holds over the file signature followed by the trusted comment. Several keys let a publisher
+// move to a new key while builds that trust both are in use.
+Verification VerifySignature(std::span<const PublicKey> keys, ByteSource& data,
                              std::string_view signature_text);
+inline Verification VerifySignature(const PublicKey& key, ByteSource& data,
+                                    std::string_view signature_text) {
+  return VerifySignature(std::span<const PublicKey>(&key, 1), data, signature_text);
+}
 
 // The same for the file at file_path (UTF-8).
-Verification VerifyFile(const PublicKey& key, const std::string& file_path,
+Verification VerifyFile(std::span<const PublicKey> keys, const std::string& file_path,
                         std::string_view signature_text);
+inline Verification VerifyFile(const PublicKey& key, const std::string& file_path,
+                               std::string_view signature_text) {
+  return VerifyFile(std::span<const PublicKey>(&key, 1), file_path, signature_text);
+}
 
 // The same with the key as text: a key line, or a .pub file's text.
 Verification VerifyFile(std::string_view public_key_text, const std::string& file_path,

@@ -63,16 +63,16 @@ class SignedUpdateTest : public ::testing::Test {
   SigningKeyPair publisher{keys.path(), "publisher"};
   SigningKeyPair stranger{keys.path(), "stranger"};
 
-  // A driver of a build that carries key (by default the publisher's), after its load step.
-  std::unique_ptr<UpdateDriver> KeyedDriver(UpdaterSetup setup, const std::string& key) {
-    setup.publisher_key = key;
+  // A driver of a build that carries keys (by default the publisher's), after its load step.
+  std::unique_ptr<UpdateDriver> KeyedDriver(UpdaterSetup setup, std::vector<std::string> keys) {
+    setup.publisher_keys = std::move(keys);
     auto driver = std::make_unique<UpdateDriver>(
         view, ui, fixture.internet(), FileSystem::Default(), fixture.system(), std::move(setup));
     driver->Form_Load();
     return driver;
   }
   std::unique_ptr<UpdateDriver> KeyedDriver() {
-    return KeyedDriver(fixture.Setup(), publisher.key_line());
+    return KeyedDriver(fixture.Setup(), {publisher.key_line()});
   }
 
   // Signs a published file as the publisher does, into name + ".minisig" beside it.
@@ -149,16 +149,19 @@ TEST_F(SignedUpdateTest, EachSignatureIsFetchedAfterItsFileAndStartsTheBarAfresh
   EXPECT_EQ(view.bar().Caption(), "100 %");
 }
 
-TEST_F(SignedUpdateTest, ALegacySignedVersionFileIsVerified) {
-  fixture.PublishVersion("1.0.23");
-  Sign("versionZT.dat", "", /*legacy=*/true);
+// A build that carries the old key and its successor takes files signed by either.
+TEST_F(SignedUpdateTest, ABuildWithTwoKeysTakesWhatEitherSigned) {
+  PublishSignedUpdate(4);  // an installer that fails keeps the program running
+  SigningKeyPair successor{keys.path(), "successor"};
+  successor.Sign(fixture.PublishedPath("versionZT.dat"));
   fixture.Serve();
-  ui.yes_no_answer = kAnswerNo;
-  auto driver = KeyedDriver();
+  ui.yes_no_answer = kAnswerYes;
+  auto driver = KeyedDriver(fixture.Setup(), {publisher.key_line(), successor.key_line()});
   driver->cmdVerifica_Click();
-  ASSERT_EQ(ui.boxes.size(), 1u);
-  EXPECT_EQ(ui.boxes[0].text, kUpdateAvailable);
-  EXPECT_TRUE(view.IsIdle());
+  ASSERT_EQ(ui.boxes.size(), 2u);
+  EXPECT_EQ(ui.boxes[1].text,
+            "The update could not be installed: the installer ended with exit status 4.");
+  EXPECT_THAT(fixture.ProgramsRun(), ElementsAre(fixture.InstallerPath()));
 }
 
 TEST_F(SignedUpdateTest, WithoutAKeyNothingIsFetchedBesideTheTwoFiles) {
@@ -166,7 +169,7 @@ TEST_F(SignedUpdateTest, WithoutAKeyNothingIsFetchedBesideTheTwoFiles) {
   fixture.PublishSetup(4);
   fixture.Serve();
   ui.yes_no_answer = kAnswerYes;
-  auto driver = KeyedDriver(fixture.Setup(), "");
+  auto driver = KeyedDriver(fixture.Setup(), {});
   driver->cmdVerifica_Click();
   // Unsigned, installed as always (the installer ran and failed).
   ASSERT_EQ(ui.boxes.size(), 2u);
@@ -234,6 +237,10 @@ INSTANTIATE_TEST_SUITE_P(
                     [](SignedUpdateTest&, UpdaterFixture& f) {
                       f.PublishFile("versionZT.dat.minisig", "<html>404 Not Found</html>\n");
                     }},
+        PublishCase{"LegacySignature",
+                    [](SignedUpdateTest& t, UpdaterFixture&) {
+                      t.Sign("versionZT.dat", "", /*legacy=*/true);
+                    }},
         PublishCase{"EditedTrustedComment",
                     [](SignedUpdateTest&, UpdaterFixture& f) {
                       f.PublishFile(
@@ -272,7 +279,7 @@ TEST_F(SignedUpdateTest, ASignatureThatKeepsComingIsStoppedAndRefused) {
                      .Trickle(std::string(512 * 1024, 'A'), 4096, std::chrono::milliseconds(5))
                      .Hold());
   auto driver = KeyedDriver(fixture.Setup(server.Url("/versionZT.dat"), server.Url("/setupZT.zip")),
-                            publisher.key_line());
+                            {publisher.key_line()});
   driver->cmdVerifica_Click();
 
   ASSERT_EQ(ui.boxes.size(), 1u);
@@ -292,7 +299,7 @@ TEST_F(SignedUpdateTest, AKeyThatCannotBeReadVerifiesNothing) {
   fixture.Serve();
   std::string broken = publisher.key_line();
   broken.replace(broken.size() - 4, 4, "====");
-  auto driver = KeyedDriver(fixture.Setup(), broken);
+  auto driver = KeyedDriver(fixture.Setup(), {broken});
   driver->cmdVerifica_Click();
   ASSERT_EQ(ui.boxes.size(), 1u);
   EXPECT_EQ(ui.boxes[0].text, kNotVerified);
@@ -370,10 +377,8 @@ INSTANTIATE_TEST_SUITE_P(
             [](SignedUpdateTest& t, UpdaterFixture&) { t.Sign("setupZT.zip", "version:1.0.22"); }},
         PublishCase{"ACommentThatNamesNoVersion",
                     [](SignedUpdateTest& t, UpdaterFixture&) { t.Sign("setupZT.zip"); }},
-        PublishCase{"LegacySignatureOverItsLimit",
-                    [](SignedUpdateTest& t, UpdaterFixture& f) {
-                      ASSERT_GT(std::filesystem::file_size(f.PublishedPath("setupZT.zip")),
-                                32u * 1024u);
+        PublishCase{"LegacySignature",
+                    [](SignedUpdateTest& t, UpdaterFixture&) {
                       t.Sign("setupZT.zip", "version:1.0.23", /*legacy=*/true);
                     }},
         PublishCase{"OversizedSignature",
@@ -410,7 +415,7 @@ TEST_P(StopDuringTheArchiveSignatureTest, StopsTheUpdate) {
   }
   ui.yes_no_answer = kAnswerYes;
   auto driver = KeyedDriver(fixture.Setup(server.Url("/versionZT.dat"), server.Url("/setupZT.zip")),
-                            publisher.key_line());
+                            {publisher.key_line()});
   bool stopped = false;
   ui.on_yield = [&] {
     if (stopped || !view.stop_enabled) return;
@@ -457,7 +462,7 @@ TEST_F(SignedUpdateTest, AStopAfterTheArchivesLastByteIsNeverASignatureFault) {
     WriteFile(run.PublishedPath("versionZT.dat"), ReadFile(fixture.PublishedPath("versionZT.dat")));
     boxes.yes_no_answer = kAnswerYes;
     UpdaterSetup setup = run.Setup();
-    setup.publisher_key = publisher.key_line();
+    setup.publisher_keys = {publisher.key_line()};
     UpdateDriver driver(window, boxes, run.internet(), FileSystem::Default(), run.system(), setup);
     driver.Form_Load();
     int yields_after_the_last_byte = 0;

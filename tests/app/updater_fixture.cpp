@@ -190,7 +190,7 @@ UpdaterSetup UpdaterFixture::Setup(const std::string& version_url, const std::st
   setup.setup_url = setup_url;
   setup.app_dir = AppDir();
   // Whatever key this build carries, a test signs with keys of its own or not at all.
-  setup.publisher_key = "";
+  setup.publisher_keys.clear();
   return setup;
 }
 

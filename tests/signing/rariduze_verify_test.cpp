@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "tests/signing/signing_test_text.h"
 #include "tests/support/child_process.h"
 #include "tests/support/host.h"
 #include "tests/support/signing_keys.h"
@@ -48,18 +49,36 @@ TEST_F(RariduzeVerifyToolTest, PrintsVerifiedAndTheTrustedComment) {
   EXPECT_EQ(option_first.exit_status, 0) << option_first.errors;
 }
 
-TEST_F(RariduzeVerifyToolTest, ChecksTheLegacyFormToo) {
+TEST_F(RariduzeVerifyToolTest, RefusesTheLegacyForm) {
   std::string version_file = dir_.File("versionZT.dat");
   WriteFile(version_file, "1.0.23\r\n");
   publisher_.Sign(version_file, "version:1.0.23", true);
   ProgramRun run = Verify({publisher_.key_line(), version_file, version_file + ".minisig"});
-  EXPECT_EQ(run.exit_status, 0) << run.errors;
-  EXPECT_EQ(run.output, "verified\ntrusted comment: version:1.0.23\n");
+  EXPECT_EQ(run.exit_status, 1);
+  EXPECT_EQ(run.output, "error " + std::string(kLegacyRefused) + "\n");
+}
 
-  WriteFile(version_file, "1.0.99\r\n");
-  ProgramRun changed = Verify({publisher_.key_line(), version_file, version_file + ".minisig"});
-  EXPECT_EQ(changed.exit_status, 1);
-  EXPECT_EQ(changed.output, "error the signature does not match the file\n");
+TEST_F(RariduzeVerifyToolTest, TakesSeveralKeysSeparatedBySemicolons) {
+  SigningKeyPair successor(dir_.path(), "successor");
+  SigningKeyPair stranger(dir_.path(), "stranger");
+  // Key lines as the build setting holds them, or .pub files, or both.
+  const std::string keys = publisher_.key_line() + ";" + successor.public_key_file();
+  for (const SigningKeyPair* signer : {&publisher_, &successor}) {
+    signer->Sign(Archive(), "version:1.0.23");
+    ProgramRun run = Verify({keys, Archive(), Signature()});
+    EXPECT_EQ(run.exit_status, 0) << run.output << run.errors;
+    EXPECT_EQ(run.output, "verified\ntrusted comment: version:1.0.23\n");
+  }
+  stranger.Sign(Archive(), "version:1.0.23");
+  ProgramRun refused = Verify({keys, Archive(), Signature()});
+  EXPECT_EQ(refused.exit_status, 1);
+  EXPECT_EQ(refused.output, "error the signature was made with another key (key id " +
+                                stranger.key_id_text() + ", expected " + publisher_.key_id_text() +
+                                " or " + successor.key_id_text() + ")\n");
+  ProgramRun broken = Verify({keys + ";RWQ", Archive(), Signature()});
+  EXPECT_EQ(broken.exit_status, 1);
+  EXPECT_EQ(broken.output,
+            "error key 3 of 3: the public key is neither a key nor a readable key file\n");
 }
 
 TEST_F(RariduzeVerifyToolTest, AnOldArchiveDoesNotPassForANewerVersion) {
@@ -150,9 +169,19 @@ TEST_F(RariduzeVerifyToolTest, BadUsageExitsWithTwo) {
     EXPECT_EQ(run.output, "");
     EXPECT_TRUE(run.errors.starts_with("usage: rariduze-verify")) << run.errors;
   }
-  ProgramRun help = Verify({"--help"});
-  EXPECT_EQ(help.exit_status, 0);
-  EXPECT_TRUE(help.output.starts_with("usage: rariduze-verify")) << help.output;
+  for (const char* option : {"--help", "-h"}) {
+    ProgramRun help = Verify({option});
+    EXPECT_EQ(help.exit_status, 0);
+    EXPECT_TRUE(help.output.starts_with("usage: rariduze-verify")) << help.output;
+  }
+  // Beside other arguments "-h" is a file's name and "--help" a wrong option: no check is
+  // skipped with success.
+  ProgramRun file = Verify({key, "-h", Signature()});
+  EXPECT_EQ(file.exit_status, 1);
+  EXPECT_EQ(file.output, "error the signed file could not be opened\n");
+  ProgramRun option = Verify({key, Archive(), Signature(), "--help"});
+  EXPECT_EQ(option.exit_status, 2);
+  EXPECT_EQ(option.output, "");
 }
 
 }  // namespace

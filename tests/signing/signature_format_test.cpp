@@ -91,24 +91,21 @@ TEST_F(SignatureFormatTest, RefusesBrokenKeysWithAReason) {
   }
 }
 
-TEST_F(SignatureFormatTest, ReadsBothFormsTheToolWrites) {
+TEST_F(SignatureFormatTest, ReadsTheToolsSignatures) {
   PublicKeyParse key = ParsePublicKey(keys_.key_line());
   ASSERT_TRUE(key.key);
 
-  SignatureFileParse prehashed = ParseSignatureFile(Sign("version:1.0.23"));
-  ASSERT_TRUE(prehashed.signature) << prehashed.reason;
-  EXPECT_EQ(prehashed.signature->form, SignedForm::kPrehashed);
-  EXPECT_EQ(prehashed.signature->key_id, key.key->key_id);
-  EXPECT_EQ(prehashed.signature->trusted_comment, "version:1.0.23");
-  EXPECT_EQ(prehashed.signature->untrusted_comment, "signature from minisign secret key");
+  SignatureFileParse named = ParseSignatureFile(Sign("version:1.0.23"));
+  ASSERT_TRUE(named.signature) << named.reason;
+  EXPECT_EQ(named.signature->key_id, key.key->key_id);
+  EXPECT_EQ(named.signature->trusted_comment, "version:1.0.23");
+  EXPECT_EQ(named.signature->untrusted_comment, "signature from minisign secret key");
 
   // The tool's own trusted comment has tabs, which a comment may hold.
-  SignatureFileParse legacy = ParseSignatureFile(Sign("", true));
-  ASSERT_TRUE(legacy.signature) << legacy.reason;
-  EXPECT_EQ(legacy.signature->form, SignedForm::kLegacy);
-  EXPECT_EQ(legacy.signature->key_id, key.key->key_id);
-  EXPECT_TRUE(legacy.signature->trusted_comment.starts_with("timestamp:"));
-  EXPECT_NE(legacy.signature->trusted_comment.find("\tfile:setupZT.zip"), std::string::npos);
+  SignatureFileParse own = ParseSignatureFile(Sign(""));
+  ASSERT_TRUE(own.signature) << own.reason;
+  EXPECT_TRUE(own.signature->trusted_comment.starts_with("timestamp:"));
+  EXPECT_NE(own.signature->trusted_comment.find("\tfile:setupZT.zip"), std::string::npos);
 }
 
 TEST_F(SignatureFormatTest, TakesCrLfAndAMissingLastLineEnd) {
@@ -162,6 +159,8 @@ TEST_F(SignatureFormatTest, RefusesBrokenSignatureFilesWithAReason) {
            {with_line(1, lines[1].substr(0, lines[1].size() - 4)),
             "the signature line has the wrong length"},
            {with_line(1, lines[3]), "the signature line has the wrong length"},
+           {Sign("version:1.0.23", true), kLegacyRefused},
+           {WithSignatureBytes(good, [](auto& bytes) { bytes[1] = 'd'; }), kLegacyRefused},
            {WithSignatureBytes(good, [](auto& bytes) { bytes[1] = 'd' + 1; }),
             "the signature uses an unknown algorithm"},
            {WithSignatureBytes(good, [](auto& bytes) { bytes[0] = 'e'; }),

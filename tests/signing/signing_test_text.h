@@ -9,6 +9,11 @@
 
 namespace rariduze::testing {
 
+// Why a signature in the signing tool's legacy form is refused, whatever it signs.
+inline constexpr const char* kLegacyRefused =
+    "the signature is in the legacy form (\"Ed\"), which is refused; only prehashed (\"ED\") "
+    "signatures are accepted";
+
 // Base64 with padding, written here apart from the decoder under test so that tests can edit
 // the bytes of a signature line and put them back.
 inline std::string EncodeBase64(const std::vector<std::uint8_t>& bytes) {

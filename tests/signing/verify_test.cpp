@@ -11,6 +11,7 @@
 
 #include "signing/base64.h"
 #include "signing/byte_source.h"
+#include "signing/crypto_library.h"
 #include "tests/signing/signing_test_text.h"
 #include "tests/support/signing_keys.h"
 #include "tests/support/test_data.h"
@@ -40,38 +41,25 @@ class MemorySource : public ByteSource {
   std::size_t handed_out_ = 0;
 };
 
-// Zero bytes without end, counting how many were handed out.
-class EndlessSource : public ByteSource {
- public:
-  std::optional<std::size_t> Read(char* buffer, std::size_t capacity) override {
-    std::memset(buffer, 0, capacity);
-    handed_out += capacity;
-    return capacity;
-  }
-  std::size_t handed_out = 0;
-};
-
-// Each form signs a file of its own: the default form a file several reading pieces long, so
-// the digest is fed more than once; the legacy form one of the largest size it takes.
+// The archive is several reading pieces long, so the digest is fed more than once.
 class VerifyTest : public ::testing::Test {
  protected:
   VerifyTest() {
-    bytes_[0] = Pattern(300 * 1000, 7);
-    bytes_[1] = Pattern(kMaxLegacySignedBytes, 8);
-    for (bool legacy : {false, true}) WriteFile(Archive(legacy), bytes_[legacy]);
-    PublicKeyParse parsed = ParsePublicKey(publisher_.key_line());
-    EXPECT_TRUE(parsed.key) << parsed.reason;
-    if (parsed.key) key_ = *parsed.key;
+    WriteFile(Archive(), bytes_);
+    key_ = KeyOf(publisher_);
   }
 
-  std::string Archive(bool legacy = false) const {
-    return dir_.File(legacy ? "small.zip" : "setupZT.zip");
+  static PublicKey KeyOf(const SigningKeyPair& pair) {
+    PublicKeyParse parsed = ParsePublicKey(pair.key_line());
+    EXPECT_TRUE(parsed.key) << parsed.reason;
+    return parsed.key.value_or(PublicKey{});
   }
-  std::string SignArchive(bool legacy = false, const std::string& comment = "version:1.0.23") {
-    return publisher_.Sign(Archive(legacy), comment, legacy);
+  std::string Archive() const { return dir_.File("setupZT.zip"); }
+  std::string SignArchive(const std::string& comment = "version:1.0.23") {
+    return publisher_.Sign(Archive(), comment);
   }
-  Verification Check(const std::string& signature, bool legacy = false) {
-    return VerifyFile(key_, Archive(legacy), signature);
+  Verification Check(const std::string& signature) {
+    return VerifyFile(key_, Archive(), signature);
   }
   static void ExpectRefused(const Verification& result, const std::string& reason) {
     EXPECT_FALSE(result.ok);
@@ -80,61 +68,61 @@ class VerifyTest : public ::testing::Test {
   }
 
   TestDir dir_{"verify"};
-  std::string bytes_[2];  // by form: default, legacy
+  std::string bytes_ = Pattern(300 * 1000, 7);
   SigningKeyPair publisher_{dir_.path(), "publisher"};
   PublicKey key_;
 };
 
-TEST_F(VerifyTest, TheToolsSignaturesHoldInBothForms) {
-  for (bool legacy : {false, true}) {
-    Verification result = Check(SignArchive(legacy), legacy);
-    EXPECT_TRUE(result.ok) << result.reason;
-    EXPECT_EQ(result.trusted_comment, "version:1.0.23");
-    EXPECT_EQ(result.reason, "");
-  }
-}
+TEST_F(VerifyTest, TheToolsSignaturesHold) {
+  Verification result = Check(SignArchive());
+  EXPECT_TRUE(result.ok) << result.reason;
+  EXPECT_EQ(result.trusted_comment, "version:1.0.23");
+  EXPECT_EQ(result.reason, "");
 
-TEST_F(VerifyTest, AnEmptyFileCanBeSignedInBothForms) {
-  for (bool legacy : {false, true}) {
-    WriteFile(Archive(legacy), "");
-    Verification result = Check(SignArchive(legacy), legacy);
-    EXPECT_TRUE(result.ok) << legacy << " " << result.reason;
-  }
+  WriteFile(Archive(), "");
+  result = Check(SignArchive());
+  EXPECT_TRUE(result.ok) << "an empty file: " << result.reason;
 }
 
 TEST_F(VerifyTest, OneFlippedByteAnywhereIsRefused) {
-  for (bool legacy : {false, true}) {
-    std::string signature = SignArchive(legacy);
-    const std::string& bytes = bytes_[legacy];
-    for (std::size_t position : {std::size_t{0}, bytes.size() / 2, bytes.size() - 1}) {
-      std::string edited = bytes;
-      edited[position] = static_cast<char>(edited[position] ^ 0x01);
-      WriteFile(Archive(legacy), edited);
-      ExpectRefused(Check(signature, legacy), "the signature does not match the file");
-    }
-    WriteFile(Archive(legacy), bytes.substr(0, bytes.size() - 1));
-    ExpectRefused(Check(signature, legacy), "the signature does not match the file");
+  std::string signature = SignArchive();
+  for (std::size_t position : {std::size_t{0}, bytes_.size() / 2, bytes_.size() - 1}) {
+    std::string edited = bytes_;
+    edited[position] = static_cast<char>(edited[position] ^ 0x01);
+    WriteFile(Archive(), edited);
+    ExpectRefused(Check(signature), "the signature does not match the file");
   }
+  WriteFile(Archive(), bytes_.substr(0, bytes_.size() - 1));
+  ExpectRefused(Check(signature), "the signature does not match the file");
 }
 
-TEST_F(VerifyTest, LegacySignaturesOfLargerFilesAreRefused) {
-  std::string signature = publisher_.Sign(Archive(), "version:1.0.23", true);
-  ExpectRefused(Check(signature),
-                "the file is too large for a legacy signature (over 32768 bytes)");
+TEST_F(VerifyTest, LegacySignaturesAreRefused) {
+  // The tool's own, of a small file, which it would verify.
+  const std::string small = dir_.File("versionZT.dat");
+  WriteFile(small, "1.0.23\r\n");
+  ExpectRefused(VerifyFile(key_, small, publisher_.Sign(small, "version:1.0.23", true)),
+                kLegacyRefused);
 
-  EndlessSource endless;
-  ExpectRefused(VerifySignature(key_, endless, signature),
-                "the file is too large for a legacy signature (over 32768 bytes)");
-  EXPECT_LE(endless.handed_out, kMaxLegacySignedBytes + 64 * 1024);  // one reading piece over
+  // The publisher's prehashed signature relabelled: the form bytes are covered by no
+  // signature, so as "Ed" it would hold for a file that holds nothing but the archive's digest.
+  std::vector<std::string> lines = LinesOf(SignArchive());
+  std::vector<std::uint8_t> bytes = DecodeBase64(lines[1]).value();
+  ASSERT_EQ(bytes[1], 'D');
+  bytes[1] = 'd';
+  lines[1] = EncodeBase64(bytes);
+  Blake2b512 digest;
+  digest.Add(bytes_.data(), bytes_.size());
+  const auto archive_digest = digest.Finish().value();
+  const std::string digest_file = dir_.File("digest");
+  WriteFile(digest_file, std::string(archive_digest.begin(), archive_digest.end()));
+  ExpectRefused(VerifyFile(key_, digest_file, JoinLines(lines)), kLegacyRefused);
 }
 
 TEST_F(VerifyTest, TheSignatureOfAnotherFileIsRefused) {
   std::string other = dir_.File("versionZT.dat");
   WriteFile(other, "1.0.23\r\n");
-  for (bool legacy : {false, true}) {
-    std::string signature = publisher_.Sign(other, "version:1.0.23", legacy);
-    ExpectRefused(Check(signature, legacy), "the signature does not match the file");
-  }
+  ExpectRefused(Check(publisher_.Sign(other, "version:1.0.23")),
+                "the signature does not match the file");
 }
 
 TEST_F(VerifyTest, AnotherKeysSignatureIsRefusedByItsKeyId) {
@@ -165,38 +153,47 @@ TEST_F(VerifyTest, TheKeyIdAloneProvesNothing) {
       << result.reason;
 }
 
-TEST_F(VerifyTest, TheFormCannotBeSwitched) {
-  // The form letter is not covered by the signature, so a switched one must make it fail.
-  for (bool legacy : {false, true}) {
-    std::vector<std::string> lines = LinesOf(SignArchive(legacy));
-    std::vector<std::uint8_t> bytes = DecodeBase64(lines[1]).value();
-    bytes[1] = legacy ? 'D' : 'd';
-    lines[1] = EncodeBase64(bytes);
-    Verification result = Check(JoinLines(lines), legacy);
-    EXPECT_FALSE(result.ok);
-    EXPECT_TRUE(result.reason == "the signature does not match the file" ||
-                result.reason.starts_with("the file is too large for a legacy signature"))
-        << result.reason;
+// A build that trusts the old key and the new one while the publisher moves between them.
+TEST_F(VerifyTest, WithSeveralKeysASignatureByAnyOneHolds) {
+  SigningKeyPair successor(dir_.path(), "successor");
+  SigningKeyPair stranger(dir_.path(), "stranger");
+  const std::vector<PublicKey> keys = {key_, KeyOf(successor)};
+  for (const SigningKeyPair* signer : {&publisher_, &successor}) {
+    Verification result = VerifyFile(keys, Archive(), signer->Sign(Archive(), "version:1.0.23"));
+    EXPECT_TRUE(result.ok) << signer->key_id_text() << ": " << result.reason;
+    EXPECT_EQ(result.trusted_comment, "version:1.0.23");
   }
+  ExpectRefused(VerifyFile(keys, Archive(), stranger.Sign(Archive(), "version:1.0.23")),
+                "the signature was made with another key (key id " + stranger.key_id_text() +
+                    ", expected " + publisher_.key_id_text() + " or " + successor.key_id_text() +
+                    ")");
+
+  // A key that only shares the signature's key id does not hide the one that signed.
+  PublicKey impostor = KeyOf(stranger);
+  impostor.key_id = key_.key_id;
+  const std::vector<PublicKey> shared_id = {impostor, key_};
+  EXPECT_TRUE(VerifyFile(shared_id, Archive(), SignArchive()).ok);
+  ExpectRefused(VerifyFile(std::vector<PublicKey>{impostor}, Archive(), SignArchive()),
+                "the signature does not match the file");
+
+  ExpectRefused(VerifyFile(std::vector<PublicKey>{}, Archive(), SignArchive()),
+                "there is no public key to check the signature with");
 }
 
 TEST_F(VerifyTest, AnEditedTrustedCommentIsRefused) {
-  for (bool legacy : {false, true}) {
-    std::vector<std::string> lines = LinesOf(SignArchive(legacy, "version:1.0.22"));
-    ASSERT_EQ(lines[2], "trusted comment: version:1.0.22");
-    for (const char* edited : {"trusted comment: version:1.0.23",
-                               "trusted comment: version:1.0.22 ", "trusted comment: "}) {
-      lines[2] = edited;
-      ExpectRefused(Check(JoinLines(lines), legacy),
-                    "the trusted comment does not match its signature");
-    }
+  std::vector<std::string> lines = LinesOf(SignArchive("version:1.0.22"));
+  ASSERT_EQ(lines[2], "trusted comment: version:1.0.22");
+  for (const char* edited : {"trusted comment: version:1.0.23", "trusted comment: version:1.0.22 ",
+                             "trusted comment: "}) {
+    lines[2] = edited;
+    ExpectRefused(Check(JoinLines(lines)), "the trusted comment does not match its signature");
   }
 }
 
 TEST_F(VerifyTest, ATrustedCommentFromAnotherSignatureIsRefused) {
   // Both halves are the publisher's, but the global signature binds the comment to the file
   // signature it was made with.
-  std::vector<std::string> lines = LinesOf(SignArchive(false, "version:1.0.22"));
+  std::vector<std::string> lines = LinesOf(SignArchive("version:1.0.22"));
   std::string other = dir_.File("other.zip");
   WriteFile(other, "another archive");
   std::vector<std::string> other_lines = LinesOf(publisher_.Sign(other, "version:1.0.23"));
@@ -235,15 +232,11 @@ TEST_F(VerifyTest, AFileThatCannotBeReadIsRefused) {
               folder.reason == "the signed file could not be opened")
       << folder.reason;
 
-  // A reading failure halfway, in either form, is no verdict on the signature.
-  for (bool legacy : {false, true}) {
-    const std::string& bytes = bytes_[legacy];
-    MemorySource failing(bytes, bytes.size() / 2);
-    ExpectRefused(VerifySignature(key_, failing, SignArchive(legacy)),
-                  "the signed file could not be read");
-    MemorySource whole(bytes);
-    EXPECT_TRUE(VerifySignature(key_, whole, SignArchive(legacy)).ok);
-  }
+  // A reading failure halfway is no verdict on the signature.
+  MemorySource failing(bytes_, bytes_.size() / 2);
+  ExpectRefused(VerifySignature(key_, failing, signature), "the signed file could not be read");
+  MemorySource whole(bytes_);
+  EXPECT_TRUE(VerifySignature(key_, whole, signature).ok);
 }
 
 TEST(ReadFileUpToTest, ReadsUpToTheLimitAndNoFurther) {

@@ -21,7 +21,8 @@ constexpr int kExitUsage = 2;
 
 const char* const kUsage =
     "usage: rariduze-verify PUBLIC_KEY FILE SIGNATURE [--version V]\n"
-    "  PUBLIC_KEY  the key line, or the path of the key's .pub file\n"
+    "  PUBLIC_KEY  the key line, or the path of the key's .pub file; several separated by \";\"\n"
+    "              (a signature by any one of them holds)\n"
     "  SIGNATURE   the path of FILE's signature file (FILE.minisig)\n"
     "  --version   also require the trusted comment to name version V (\"version:V\")\n"
     "Prints \"verified\" and the trusted comment (exit 0) or \"error REASON\" (exit 1).\n";
@@ -75,15 +76,46 @@ rariduze::PublicKeyParse LoadPublicKey(const std::string& argument) {
   return {std::nullopt, "the public key is neither a key nor a readable key file"};
 }
 
+struct PublicKeys {
+  std::vector<rariduze::PublicKey> keys;  // empty when one could not be read
+  std::string reason;
+};
+
+// The argument as one key, or else as several separated by ";", as the build setting holds
+// them: a path with ";" in it still names one .pub file.
+PublicKeys LoadPublicKeys(const std::string& argument) {
+  rariduze::PublicKeyParse one = LoadPublicKey(argument);
+  if (one.key) return {{*one.key}, {}};
+  if (argument.find(';') == std::string::npos) return {{}, one.reason};
+  PublicKeys list;
+  std::vector<std::string> items;
+  for (std::size_t start = 0;;) {
+    const std::size_t end = argument.find(';', start);
+    items.push_back(argument.substr(start, end - start));
+    if (end == std::string::npos) break;
+    start = end + 1;
+  }
+  for (std::size_t i = 0; i < items.size(); ++i) {
+    rariduze::PublicKeyParse parsed = LoadPublicKey(items[i]);
+    if (!parsed.key) {
+      return {{},
+              "key " + std::to_string(i + 1) + " of " + std::to_string(items.size()) + ": " +
+                  parsed.reason};
+    }
+    list.keys.push_back(*parsed.key);
+  }
+  return list;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
   const std::vector<std::string> arguments = rariduze::ProgramArguments(argc, argv);
-  for (const std::string& argument : arguments) {
-    if (argument == "--help" || argument == "-h") {
-      std::fputs(kUsage, stdout);
-      return kExitVerified;
-    }
+  // Help only alone: beside other arguments "-h" may name a file, and a check asked for must
+  // never end in success unchecked.
+  if (arguments.size() == 1 && (arguments[0] == "--help" || arguments[0] == "-h")) {
+    std::fputs(kUsage, stdout);
+    return kExitVerified;
   }
   std::optional<Arguments> args = Parse(arguments);
   if (!args) {
@@ -91,8 +123,8 @@ int main(int argc, char** argv) {
     return kExitUsage;
   }
 
-  rariduze::PublicKeyParse key = LoadPublicKey(args->public_key);
-  if (!key.key) return Refuse(key.reason);
+  const PublicKeys keys = LoadPublicKeys(args->public_key);
+  if (keys.keys.empty()) return Refuse(keys.reason);
 
   rariduze::BoundedFile signature =
       rariduze::ReadFileUpTo(args->signature, rariduze::kMaxSignatureFileBytes);
@@ -104,7 +136,8 @@ int main(int argc, char** argv) {
                   std::to_string(rariduze::kMaxSignatureFileBytes) + " bytes");
   }
 
-  rariduze::Verification verification = rariduze::VerifyFile(*key.key, args->file, signature.bytes);
+  rariduze::Verification verification =
+      rariduze::VerifyFile(keys.keys, args->file, signature.bytes);
   if (!verification.ok) return Refuse(verification.reason);
   if (args->version &&
       !rariduze::TrustedCommentNamesVersion(verification.trusted_comment, *args->version)) {
