@@ -2,14 +2,14 @@
 
 #include <utility>
 
-#include "signing/byte_source.h"
+#include "signing/bounded_file.h"
 #include "signing/trusted_comment.h"
 #include "signing/verify.h"
 
 namespace rariduze {
 
-SignedUpdate::SignedUpdate(const std::vector<std::string>& publisher_keys)
-    : required_(!publisher_keys.empty()) {
+SignedUpdate::SignedUpdate(const std::vector<std::string>& publisher_keys, FileSystem& files)
+    : required_(!publisher_keys.empty()), files_(files) {
   for (const std::string& text : publisher_keys) {
     if (std::optional<PublicKey> key = ParsePublicKey(text).key) keys_.push_back(*key);
   }
@@ -17,9 +17,9 @@ SignedUpdate::SignedUpdate(const std::vector<std::string>& publisher_keys)
 
 std::optional<std::string> SignedUpdate::VerifiedComment(const std::string& file) const {
   if (keys_.empty()) return std::nullopt;
-  const BoundedFile signature = ReadFileUpTo(SignatureOf(file), kMaxSignatureFileBytes);
+  const BoundedFile signature = ReadFileUpTo(files_, SignatureOf(file), kMaxSignatureFileBytes);
   if (signature.outcome != BoundedFile::Outcome::kRead) return std::nullopt;
-  Verification verification = VerifyFile(keys_, file, signature.bytes);
+  Verification verification = VerifyFile(keys_, files_, file, signature.bytes);
   if (!verification.ok) return std::nullopt;
   return std::move(verification.trusted_comment);
 }

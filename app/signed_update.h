@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/file_system.h"
 #include "signing/signature_format.h"
 
 namespace rariduze {
@@ -21,7 +22,7 @@ class SignedUpdate {
   // good (two while the publisher moves to a new key); none: nothing is checked. A key that
   // cannot be read still asks for signatures and lets none of its own hold, so a broken build
   // setting never turns the checks off.
-  explicit SignedUpdate(const std::vector<std::string>& publisher_keys);
+  SignedUpdate(const std::vector<std::string>& publisher_keys, FileSystem& files);
 
   // Whether the update files must be signed.
   bool Required() const { return required_; }
@@ -51,6 +52,7 @@ class SignedUpdate {
 
   bool required_ = false;
   std::vector<PublicKey> keys_;
+  FileSystem& files_;
 };
 
 }  // namespace rariduze

@@ -35,7 +35,7 @@ UpdateDriver::UpdateDriver(UpdaterView& view, UiServices& ui, InternetApi& inter
       system_(system),
       setup_(std::move(setup)),
       IntF_(internet, ui, files, control_host_),
-      signed_update_(setup_.publisher_keys) {
+      signed_update_(setup_.publisher_keys, files) {
   // The driver is made as the program starts, before the installer can be run: what a parent
   // left behind must not hide how the installer ends.
   ResetChildEndHandling();

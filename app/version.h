@@ -2,18 +2,15 @@
 
 #include <string>
 
-#include "app/paths.h"
 #include "platform/file_system.h"
 
 namespace rariduze::ModuloUp {
 
 // The first field of app_dir + "versionZT.dat"; empty when the file is absent or unreadable.
-std::string ReadInstalledVersion(const std::string& app_dir = AppDir(),
-                                 FileSystem& files = FileSystem::Default());
+std::string ReadInstalledVersion(const std::string& app_dir, FileSystem& files);
 
 // The first field of folder + "ZTVersion" with blanks trimmed; empty when absent or unreadable.
-std::string ReadDownloadedVersion(const std::string& folder,
-                                  FileSystem& files = FileSystem::Default());
+std::string ReadDownloadedVersion(const std::string& folder, FileSystem& files);
 
 // True when text is shaped like a version: digits, full stops and blanks only, at least one
 // digit. An error page served in place of the version file ("Error 503") is not.

@@ -9,8 +9,8 @@
 #include <string>
 #include <string_view>
 
+#include "platform/file_system.h"
 #include "signing/base64.h"
-#include "signing/byte_source.h"
 #include "signing/signature_format.h"
 #include "signing/trusted_comment.h"
 #include "signing/verify.h"
@@ -20,7 +20,7 @@ namespace {
 // The public half of signature-seeds.key, which signed the seeds (seeds-signature.sh).
 constexpr std::string_view kSeedKey = "RWQ4iYVe/TD4h5jX8MczT9kFJQtTop4tw4tLAf/GpjUbNgQ0vo2SVkrL";
 
-class MemorySource : public rariduze::ByteSource {
+class MemorySource : public rariduze::ReadableFile {
  public:
   explicit MemorySource(std::string_view bytes) : bytes_(bytes) {}
   std::optional<std::size_t> Read(char* buffer, std::size_t capacity) override {

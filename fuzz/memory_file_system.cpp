@@ -1,5 +1,8 @@
 #include "fuzz/memory_file_system.h"
 
+#include <algorithm>
+#include <utility>
+
 #include "platform/failure.h"
 
 namespace rariduze::fuzzing {
@@ -21,7 +24,29 @@ class MemoryFile : public WritableFile {
   std::size_t position_ = 0;
 };
 
+// Reads a copy: a file written meanwhile is another.
+class MemoryReader : public ReadableFile {
+ public:
+  explicit MemoryReader(std::string contents) : contents_(std::move(contents)) {}
+  std::optional<std::size_t> Read(char* buffer, std::size_t capacity) override {
+    const std::size_t count = std::min(capacity, contents_.size() - position_);
+    contents_.copy(buffer, count, position_);
+    position_ += count;
+    return count;
+  }
+
+ private:
+  std::string contents_;
+  std::size_t position_ = 0;
+};
+
 }  // namespace
+
+std::unique_ptr<ReadableFile> MemoryFileSystem::OpenForReading(const std::string& path) {
+  auto it = files.find(path);
+  if (it == files.end()) return nullptr;
+  return std::make_unique<MemoryReader>(it->second);
+}
 
 std::optional<std::int64_t> MemoryFileSystem::Length(const std::string& path) {
   auto it = files.find(path);

@@ -18,6 +18,7 @@ class MemoryFileSystem : public FileSystem {
   // Only files are held: no folder is ever there.
   bool RemoveEmptyFolder(const std::string&) override { return true; }
   std::optional<std::string> ReadPrefix(const std::string& path, std::size_t max_bytes) override;
+  std::unique_ptr<ReadableFile> OpenForReading(const std::string& path) override;
   std::unique_ptr<WritableFile> OpenForWriting(const std::string& path, bool truncate) override;
   void ReplaceContents(const std::string& path, const std::string& contents) override;
 };

@@ -22,6 +22,15 @@ class WritableFile {
   virtual void Close() = 0;
 };
 
+// A file open for reading, from its first byte on; it is closed when destroyed.
+class ReadableFile {
+ public:
+  virtual ~ReadableFile() = default;
+  // Copies up to capacity of the next bytes into buffer and says how many: 0 at the end,
+  // nothing when reading failed.
+  virtual std::optional<std::size_t> Read(char* buffer, std::size_t capacity) = 0;
+};
+
 // All file access of the program goes through this class, so that tests can put a double with
 // injected faults in its place.
 class FileSystem {
@@ -38,6 +47,8 @@ class FileSystem {
   virtual bool RemoveEmptyFolder(const std::string& path) = 0;
   // At most max_bytes from the start of the file; nothing when it cannot be read.
   virtual std::optional<std::string> ReadPrefix(const std::string& path, std::size_t max_bytes) = 0;
+  // The file for reading a piece at a time; nothing when it cannot be opened.
+  virtual std::unique_ptr<ReadableFile> OpenForReading(const std::string& path) = 0;
   // Creates the file if missing (and empties it when truncate is set); raises a RuntimeFailure
   // when it cannot be opened.
   virtual std::unique_ptr<WritableFile> OpenForWriting(const std::string& path, bool truncate) = 0;
@@ -48,5 +59,8 @@ class FileSystem {
   // The real file system of this machine.
   static FileSystem& Default();
 };
+
+// At most max_bytes from the start of file; nothing when file is null or reading fails.
+std::optional<std::string> ReadPrefixOf(std::unique_ptr<ReadableFile> file, std::size_t max_bytes);
 
 }  // namespace rariduze

@@ -56,6 +56,25 @@ class PosixWritableFile : public BufferedWritableFile {
   int fd_;
 };
 
+class PosixReadableFile : public ReadableFile {
+ public:
+  explicit PosixReadableFile(int fd) : fd_(fd) {}
+  ~PosixReadableFile() override { ::close(fd_); }
+  PosixReadableFile(const PosixReadableFile&) = delete;
+  PosixReadableFile& operator=(const PosixReadableFile&) = delete;
+
+  std::optional<std::size_t> Read(char* buffer, std::size_t capacity) override {
+    for (;;) {
+      ssize_t got = ::read(fd_, buffer, capacity);
+      if (got >= 0) return static_cast<std::size_t>(got);
+      if (errno != EINTR) return std::nullopt;
+    }
+  }
+
+ private:
+  int fd_;
+};
+
 class PosixFileSystem : public FileSystem {
  public:
   bool Exists(const std::string& path) override {
@@ -80,23 +99,13 @@ class PosixFileSystem : public FileSystem {
   }
 
   std::optional<std::string> ReadPrefix(const std::string& path, std::size_t max_bytes) override {
+    return ReadPrefixOf(OpenForReading(path), max_bytes);
+  }
+
+  std::unique_ptr<ReadableFile> OpenForReading(const std::string& path) override {
     int fd = path.empty() ? -1 : ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) return std::nullopt;
-    std::string contents;
-    char buffer[8192];
-    while (contents.size() < max_bytes) {
-      std::size_t want = std::min(sizeof buffer, max_bytes - contents.size());
-      ssize_t got = ::read(fd, buffer, want);
-      if (got < 0 && errno == EINTR) continue;
-      if (got < 0) {
-        ::close(fd);
-        return std::nullopt;
-      }
-      if (got == 0) break;
-      contents.append(buffer, static_cast<std::size_t>(got));
-    }
-    ::close(fd);
-    return contents;
+    if (fd < 0) return nullptr;
+    return std::make_unique<PosixReadableFile>(fd);
   }
 
   std::unique_ptr<WritableFile> OpenForWriting(const std::string& path, bool truncate) override {

@@ -63,6 +63,24 @@ bool Attributes(const std::string& path, WIN32_FILE_ATTRIBUTE_DATA* data) {
          ::GetFileAttributesExW(WidePath(path).c_str(), GetFileExInfoStandard, data) != 0;
 }
 
+class WindowsReadableFile : public ReadableFile {
+ public:
+  explicit WindowsReadableFile(HANDLE file) : file_(file) {}
+  ~WindowsReadableFile() override { ::CloseHandle(file_); }
+  WindowsReadableFile(const WindowsReadableFile&) = delete;
+  WindowsReadableFile& operator=(const WindowsReadableFile&) = delete;
+
+  std::optional<std::size_t> Read(char* buffer, std::size_t capacity) override {
+    DWORD want = capacity > 0x40000000 ? 0x40000000 : static_cast<DWORD>(capacity);
+    DWORD got = 0;
+    if (!::ReadFile(file_, buffer, want, &got, nullptr)) return std::nullopt;
+    return got;
+  }
+
+ private:
+  HANDLE file_;
+};
+
 class WindowsFileSystem : public FileSystem {
  public:
   bool Exists(const std::string& path) override {
@@ -93,27 +111,16 @@ class WindowsFileSystem : public FileSystem {
   }
 
   std::optional<std::string> ReadPrefix(const std::string& path, std::size_t max_bytes) override {
-    if (path.empty()) return std::nullopt;
+    return ReadPrefixOf(OpenForReading(path), max_bytes);
+  }
+
+  std::unique_ptr<ReadableFile> OpenForReading(const std::string& path) override {
+    if (path.empty()) return nullptr;
     HANDLE file = ::CreateFileW(WidePath(path).c_str(), GENERIC_READ,
                                 FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                                 OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE) return std::nullopt;
-    std::string contents;
-    char buffer[8192];
-    bool failed = false;
-    while (contents.size() < max_bytes) {
-      DWORD want = static_cast<DWORD>(std::min(sizeof buffer, max_bytes - contents.size()));
-      DWORD got = 0;
-      if (!::ReadFile(file, buffer, want, &got, nullptr)) {
-        failed = true;
-        break;
-      }
-      if (got == 0) break;
-      contents.append(buffer, got);
-    }
-    ::CloseHandle(file);
-    if (failed) return std::nullopt;
-    return contents;
+    if (file == INVALID_HANDLE_VALUE) return nullptr;
+    return std::make_unique<WindowsReadableFile>(file);
   }
 
   std::unique_ptr<WritableFile> OpenForWriting(const std::string& path, bool truncate) override {

@@ -3,6 +3,7 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <vector>
 
@@ -19,7 +20,7 @@ Verification Refused(std::string reason) { return {false, {}, std::move(reason)}
 
 // The BLAKE2b-512 digest of data, which the file signature covers; nothing when the data could
 // not be read.
-std::optional<std::array<std::uint8_t, kBlake2b512Size>> DigestOf(ByteSource& data) {
+std::optional<std::array<std::uint8_t, kBlake2b512Size>> DigestOf(ReadableFile& data) {
   Blake2b512 digest;
   if (!digest.usable()) return std::nullopt;
   std::vector<char> piece(kReadPiece);
@@ -44,7 +45,7 @@ std::string KeyIdsText(std::span<const PublicKey> keys) {
 
 }  // namespace
 
-Verification VerifySignature(std::span<const PublicKey> keys, ByteSource& data,
+Verification VerifySignature(std::span<const PublicKey> keys, ReadableFile& data,
                              std::string_view signature_text) {
   SignatureFileParse parsed = ParseSignatureFile(signature_text);
   if (!parsed.signature) return Refused(parsed.reason);
@@ -81,18 +82,18 @@ Verification VerifySignature(std::span<const PublicKey> keys, ByteSource& data,
   return {true, signature.trusted_comment, {}};
 }
 
-Verification VerifyFile(std::span<const PublicKey> keys, const std::string& file_path,
-                        std::string_view signature_text) {
-  FileByteSource file(file_path);
-  if (!file.opened()) return Refused("the signed file could not be opened");
-  return VerifySignature(keys, file, signature_text);
+Verification VerifyFile(std::span<const PublicKey> keys, FileSystem& files,
+                        const std::string& file_path, std::string_view signature_text) {
+  std::unique_ptr<ReadableFile> file = files.OpenForReading(file_path);
+  if (!file) return Refused("the signed file could not be opened");
+  return VerifySignature(keys, *file, signature_text);
 }
 
-Verification VerifyFile(std::string_view public_key_text, const std::string& file_path,
-                        std::string_view signature_text) {
+Verification VerifyFile(std::string_view public_key_text, FileSystem& files,
+                        const std::string& file_path, std::string_view signature_text) {
   PublicKeyParse parsed = ParsePublicKey(public_key_text);
   if (!parsed.key) return Refused(parsed.reason);
-  return VerifyFile(*parsed.key, file_path, signature_text);
+  return VerifyFile(*parsed.key, files, file_path, signature_text);
 }
 
 }  // namespace rariduze

@@ -161,7 +161,7 @@ TEST_F(SignedUpdateTest, ABuildWithTwoKeysTakesWhatEitherSigned) {
   ASSERT_EQ(ui.boxes.size(), 2u);
   EXPECT_EQ(ui.boxes[1].text,
             "The update could not be installed: the installer ended with exit status 4.");
-  EXPECT_THAT(fixture.ProgramsRun(), ElementsAre(fixture.InstallerPath()));
+  EXPECT_THAT(fixture.InstallersThatRan(), ElementsAre(fixture.InstallerPath()));
 }
 
 TEST_F(SignedUpdateTest, WithoutAKeyNothingIsFetchedBesideTheTwoFiles) {

@@ -86,19 +86,19 @@ TEST(IsVersionText, OnlyDigitsFullStopsAndBlanksWithADigit) {
 TEST(VersionFiles, ReadTheFirstFieldByTheTextFieldRule) {
   testing::TestDir dir;
   const std::string folder = dir.path() + "/";
-  EXPECT_EQ(ReadInstalledVersion(folder), "");
-  EXPECT_EQ(ReadDownloadedVersion(folder), "");
+  EXPECT_EQ(ReadInstalledVersion(folder, FileSystem::Default()), "");
+  EXPECT_EQ(ReadDownloadedVersion(folder, FileSystem::Default()), "");
 
   testing::WriteFile(folder + "versionZT.dat", "\"1.2\"\r\n");
-  EXPECT_EQ(ReadInstalledVersion(folder), "1.2");
+  EXPECT_EQ(ReadInstalledVersion(folder, FileSystem::Default()), "1.2");
   testing::WriteFile(folder + "ZTVersion", "  1.2.3  \r\nrest");
-  EXPECT_EQ(ReadDownloadedVersion(folder), "1.2.3");
+  EXPECT_EQ(ReadDownloadedVersion(folder, FileSystem::Default()), "1.2.3");
   testing::WriteFile(folder + "ZTVersion", "1.2.3,more text\r\n");
-  EXPECT_EQ(ReadDownloadedVersion(folder), "1.2.3");
+  EXPECT_EQ(ReadDownloadedVersion(folder, FileSystem::Default()), "1.2.3");
   testing::WriteFile(folder + "ZTVersion", "");
-  EXPECT_EQ(ReadDownloadedVersion(folder), "");
+  EXPECT_EQ(ReadDownloadedVersion(folder, FileSystem::Default()), "");
   testing::WriteFile(folder + "versionZT.dat", "1.0.22");  // no line end at all
-  EXPECT_EQ(ReadInstalledVersion(folder), "1.0.22");
+  EXPECT_EQ(ReadInstalledVersion(folder, FileSystem::Default()), "1.0.22");
 }
 
 }  // namespace

@@ -9,8 +9,9 @@
 #include <string>
 #include <vector>
 
+#include "platform/file_system.h"
 #include "signing/base64.h"
-#include "signing/byte_source.h"
+#include "signing/bounded_file.h"
 #include "signing/crypto_library.h"
 #include "tests/signing/signing_test_text.h"
 #include "tests/support/signing_keys.h"
@@ -22,7 +23,7 @@ namespace {
 
 // Bytes handed out from memory, that fail after fail_after bytes when asked to, and count
 // what they handed out.
-class MemorySource : public ByteSource {
+class MemorySource : public ReadableFile {
  public:
   explicit MemorySource(std::string bytes, std::size_t fail_after = std::string::npos)
       : bytes_(std::move(bytes)), fail_after_(fail_after) {}
@@ -59,7 +60,7 @@ class VerifyTest : public ::testing::Test {
     return publisher_.Sign(Archive(), comment);
   }
   Verification Check(const std::string& signature) {
-    return VerifyFile(key_, Archive(), signature);
+    return VerifyFile(key_, FileSystem::Default(), Archive(), signature);
   }
   static void ExpectRefused(const Verification& result, const std::string& reason) {
     EXPECT_FALSE(result.ok);
@@ -100,7 +101,8 @@ TEST_F(VerifyTest, LegacySignaturesAreRefused) {
   // The tool's own, of a small file, which it would verify.
   const std::string small = dir_.File("versionZT.dat");
   WriteFile(small, "1.0.23\r\n");
-  ExpectRefused(VerifyFile(key_, small, publisher_.Sign(small, "version:1.0.23", true)),
+  ExpectRefused(VerifyFile(key_, FileSystem::Default(), small,
+                           publisher_.Sign(small, "version:1.0.23", true)),
                 kLegacyRefused);
 
   // The publisher's prehashed signature relabelled: the form bytes are covered by no
@@ -115,7 +117,8 @@ TEST_F(VerifyTest, LegacySignaturesAreRefused) {
   const auto archive_digest = digest.Finish().value();
   const std::string digest_file = dir_.File("digest");
   WriteFile(digest_file, std::string(archive_digest.begin(), archive_digest.end()));
-  ExpectRefused(VerifyFile(key_, digest_file, JoinLines(lines)), kLegacyRefused);
+  ExpectRefused(VerifyFile(key_, FileSystem::Default(), digest_file, JoinLines(lines)),
+                kLegacyRefused);
 }
 
 TEST_F(VerifyTest, TheSignatureOfAnotherFileIsRefused) {
@@ -159,11 +162,13 @@ TEST_F(VerifyTest, WithSeveralKeysASignatureByAnyOneHolds) {
   SigningKeyPair stranger(dir_.path(), "stranger");
   const std::vector<PublicKey> keys = {key_, KeyOf(successor)};
   for (const SigningKeyPair* signer : {&publisher_, &successor}) {
-    Verification result = VerifyFile(keys, Archive(), signer->Sign(Archive(), "version:1.0.23"));
+    Verification result = VerifyFile(keys, FileSystem::Default(), Archive(),
+                                     signer->Sign(Archive(), "version:1.0.23"));
     EXPECT_TRUE(result.ok) << signer->key_id_text() << ": " << result.reason;
     EXPECT_EQ(result.trusted_comment, "version:1.0.23");
   }
-  ExpectRefused(VerifyFile(keys, Archive(), stranger.Sign(Archive(), "version:1.0.23")),
+  ExpectRefused(VerifyFile(keys, FileSystem::Default(), Archive(),
+                           stranger.Sign(Archive(), "version:1.0.23")),
                 "the signature was made with another key (key id " + stranger.key_id_text() +
                     ", expected " + publisher_.key_id_text() + " or " + successor.key_id_text() +
                     ")");
@@ -172,12 +177,14 @@ TEST_F(VerifyTest, WithSeveralKeysASignatureByAnyOneHolds) {
   PublicKey impostor = KeyOf(stranger);
   impostor.key_id = key_.key_id;
   const std::vector<PublicKey> shared_id = {impostor, key_};
-  EXPECT_TRUE(VerifyFile(shared_id, Archive(), SignArchive()).ok);
-  ExpectRefused(VerifyFile(std::vector<PublicKey>{impostor}, Archive(), SignArchive()),
-                "the signature does not match the file");
+  EXPECT_TRUE(VerifyFile(shared_id, FileSystem::Default(), Archive(), SignArchive()).ok);
+  ExpectRefused(
+      VerifyFile(std::vector<PublicKey>{impostor}, FileSystem::Default(), Archive(), SignArchive()),
+      "the signature does not match the file");
 
-  ExpectRefused(VerifyFile(std::vector<PublicKey>{}, Archive(), SignArchive()),
-                "there is no public key to check the signature with");
+  ExpectRefused(
+      VerifyFile(std::vector<PublicKey>{}, FileSystem::Default(), Archive(), SignArchive()),
+      "there is no public key to check the signature with");
 }
 
 TEST_F(VerifyTest, AnEditedTrustedCommentIsRefused) {
@@ -215,18 +222,22 @@ TEST_F(VerifyTest, BrokenSignatureTextsAreRefusedWithTheParsersReason) {
 
 TEST_F(VerifyTest, TakesTheKeyAsALineOrAsPubFileText) {
   std::string signature = SignArchive();
-  EXPECT_TRUE(VerifyFile(publisher_.key_line(), Archive(), signature).ok);
-  EXPECT_TRUE(VerifyFile(ReadFile(publisher_.public_key_file()), Archive(), signature).ok);
-  ExpectRefused(VerifyFile("", Archive(), signature), "the public key is empty");
-  ExpectRefused(VerifyFile("RWQ", Archive(), signature), "the public key is not valid base64");
+  EXPECT_TRUE(VerifyFile(publisher_.key_line(), FileSystem::Default(), Archive(), signature).ok);
+  EXPECT_TRUE(VerifyFile(ReadFile(publisher_.public_key_file()), FileSystem::Default(), Archive(),
+                         signature)
+                  .ok);
+  ExpectRefused(VerifyFile("", FileSystem::Default(), Archive(), signature),
+                "the public key is empty");
+  ExpectRefused(VerifyFile("RWQ", FileSystem::Default(), Archive(), signature),
+                "the public key is not valid base64");
 }
 
 TEST_F(VerifyTest, AFileThatCannotBeReadIsRefused) {
   std::string signature = SignArchive();
-  ExpectRefused(VerifyFile(key_, dir_.File("missing.zip"), signature),
+  ExpectRefused(VerifyFile(key_, FileSystem::Default(), dir_.File("missing.zip"), signature),
                 "the signed file could not be opened");
   std::filesystem::create_directory(dir_.File("folder.zip"));
-  Verification folder = VerifyFile(key_, dir_.File("folder.zip"), signature);
+  Verification folder = VerifyFile(key_, FileSystem::Default(), dir_.File("folder.zip"), signature);
   EXPECT_FALSE(folder.ok);
   EXPECT_TRUE(folder.reason == "the signed file could not be read" ||
               folder.reason == "the signed file could not be opened")
@@ -245,16 +256,18 @@ TEST(ReadFileUpToTest, ReadsUpToTheLimitAndNoFurther) {
   WriteFile(dir.File("over-limit"), std::string(101, 'a'));
   WriteFile(dir.File("empty"), "");
 
-  BoundedFile at_limit = ReadFileUpTo(dir.File("at-limit"), 100);
+  BoundedFile at_limit = ReadFileUpTo(FileSystem::Default(), dir.File("at-limit"), 100);
   EXPECT_EQ(at_limit.outcome, BoundedFile::Outcome::kRead);
   EXPECT_EQ(at_limit.bytes, std::string(100, 'a'));
-  BoundedFile empty = ReadFileUpTo(dir.File("empty"), 100);
+  BoundedFile empty = ReadFileUpTo(FileSystem::Default(), dir.File("empty"), 100);
   EXPECT_EQ(empty.outcome, BoundedFile::Outcome::kRead);
   EXPECT_EQ(empty.bytes, "");
-  EXPECT_EQ(ReadFileUpTo(dir.File("over-limit"), 100).outcome, BoundedFile::Outcome::kTooLarge);
-  EXPECT_EQ(ReadFileUpTo(dir.File("missing"), 100).outcome, BoundedFile::Outcome::kUnreadable);
+  EXPECT_EQ(ReadFileUpTo(FileSystem::Default(), dir.File("over-limit"), 100).outcome,
+            BoundedFile::Outcome::kTooLarge);
+  EXPECT_EQ(ReadFileUpTo(FileSystem::Default(), dir.File("missing"), 100).outcome,
+            BoundedFile::Outcome::kUnreadable);
   // An endless file ends the read at the limit.
-  BoundedFile endless = ReadFileUpTo("/dev/zero", kMaxSignatureFileBytes);
+  BoundedFile endless = ReadFileUpTo(FileSystem::Default(), "/dev/zero", kMaxSignatureFileBytes);
   EXPECT_EQ(endless.outcome, BoundedFile::Outcome::kTooLarge);
   EXPECT_EQ(endless.bytes, "");
 }

@@ -7,7 +7,8 @@
 #include <string_view>
 #include <vector>
 
-#include "signing/byte_source.h"
+#include "platform/file_system.h"
+#include "signing/bounded_file.h"
 #include "signing/signature_format.h"
 #include "signing/trusted_comment.h"
 #include "signing/verify.h"
@@ -64,7 +65,8 @@ int Refuse(const std::string& reason) {
 rariduze::PublicKeyParse LoadPublicKey(const std::string& argument) {
   rariduze::PublicKeyParse direct = rariduze::ParsePublicKey(argument);
   if (direct.key) return direct;
-  rariduze::BoundedFile file = rariduze::ReadFileUpTo(argument, rariduze::kMaxPublicKeyFileBytes);
+  rariduze::BoundedFile file = rariduze::ReadFileUpTo(rariduze::FileSystem::Default(), argument,
+                                                      rariduze::kMaxPublicKeyFileBytes);
   switch (file.outcome) {
     case rariduze::BoundedFile::Outcome::kRead:
       return rariduze::ParsePublicKey(file.bytes);
@@ -126,8 +128,8 @@ int main(int argc, char** argv) {
   const PublicKeys keys = LoadPublicKeys(args->public_key);
   if (keys.keys.empty()) return Refuse(keys.reason);
 
-  rariduze::BoundedFile signature =
-      rariduze::ReadFileUpTo(args->signature, rariduze::kMaxSignatureFileBytes);
+  rariduze::BoundedFile signature = rariduze::ReadFileUpTo(
+      rariduze::FileSystem::Default(), args->signature, rariduze::kMaxSignatureFileBytes);
   if (signature.outcome == rariduze::BoundedFile::Outcome::kUnreadable) {
     return Refuse("the signature file could not be read");
   }
@@ -137,7 +139,7 @@ int main(int argc, char** argv) {
   }
 
   rariduze::Verification verification =
-      rariduze::VerifyFile(keys.keys, args->file, signature.bytes);
+      rariduze::VerifyFile(keys.keys, rariduze::FileSystem::Default(), args->file, signature.bytes);
   if (!verification.ok) return Refuse(verification.reason);
   if (args->version &&
       !rariduze::TrustedCommentNamesVersion(verification.trusted_comment, *args->version)) {
