@@ -1,16 +1,14 @@
 // Downloads files of several sizes from a local nginx, taking turns between the transfer
-// control (in rariduze-download-client), rariduze-fetch --quiet and `curl -s -o`, and prints
-// the median throughput of each with its spread, the ratios to curl and the peak memory.
+// control (in rariduze-download-client), a plain `rariduze-fetch --quiet` and `curl -s -o`,
+// and prints for each its throughput and peak memory as lowest, median and highest round, and
+// the ratios of its median and of its best round to curl's, measured in the same run.
 //   rariduze-download-bench --client PATH --fetch PATH --work DIR [--into DIR]
 //                           [--sizes 64,1024] [--rounds 5]
 // Sizes are in MiB; the served files are made in DIR (below the build tree) and kept for the
 // next run. The downloads go into --into (default: DIR), where each is removed after its run:
-// a folder in memory keeps the disk's write-back out of the figures. With two processors or
-// more, nginx runs on one and every downloader on another: where the scheduler happens to put
-// a downloader (beside nginx, sharing its cache, or not) otherwise changes a round's speed by
-// a factor of two or more, and the rounds spread with it.
+// a folder in memory keeps the disk's write-back out of the figures. Nothing is pinned to a
+// processor: the programs run as a user runs them, so the rounds spread more.
 
-#include <sched.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -85,26 +83,6 @@ Sample Run(const std::vector<std::string>& argv, const std::string& output,
   return sample;
 }
 
-// The processors this process may run on.
-std::vector<int> AllowedProcessors() {
-  cpu_set_t set;
-  CPU_ZERO(&set);
-  std::vector<int> processors;
-  if (::sched_getaffinity(0, sizeof set, &set) != 0) return processors;
-  for (int cpu = 0; cpu < CPU_SETSIZE; ++cpu) {
-    if (CPU_ISSET(cpu, &set)) processors.push_back(cpu);
-  }
-  return processors;
-}
-
-// This process, and every program it starts from now on, runs on cpu only.
-void RunOn(int cpu) {
-  cpu_set_t set;
-  CPU_ZERO(&set);
-  CPU_SET(cpu, &set);
-  if (::sched_setaffinity(0, sizeof set, &set) != 0) std::perror("sched_setaffinity");
-}
-
 double Median(std::vector<double> values) {
   std::sort(values.begin(), values.end());
   return values[values.size() / 2];
@@ -115,17 +93,20 @@ struct Contender {
   std::string name;
   std::vector<std::string> argv;  // the URL and the target are appended
   std::vector<double> speeds;     // MiB/s of each round
-  long peak_rss_kib = 0;
+  std::vector<double> peaks_mib;  // peak RSS of each round
 };
 
-// "512-680 (25 %)": the lowest and highest round, and their distance from each other as a
-// share of the median.
-std::string Spread(const std::vector<double>& values) {
+// "512-640-680": the lowest round, the median and the highest.
+std::string Spread(const std::vector<double>& values, const char* format) {
   auto [low, high] = std::minmax_element(values.begin(), values.end());
-  char text[64];
-  std::snprintf(text, sizeof text, "%.0f-%.0f (%.0f %%)", *low, *high,
-                100.0 * (*high - *low) / Median(values));
+  char text[96];
+  const std::string pattern = std::string(format) + "-" + format + "-" + format;
+  std::snprintf(text, sizeof text, pattern.c_str(), *low, Median(values), *high);
   return text;
+}
+
+double Best(const std::vector<double>& values) {
+  return *std::max_element(values.begin(), values.end());
 }
 
 bool ParseOptions(int argc, char** argv, Options* options) {
@@ -174,28 +155,27 @@ int main(int argc, char** argv) {
   std::filesystem::create_directories(into);
   ::setenv("RARIDUZE_TEST_WORK_DIR", (options.work + "/servers").c_str(), 1);
 
+  // A proxy named in the environment would carry the downloads of some contenders and not of
+  // others; the desktop's other settings stay, as a user's rariduze-fetch meets them.
+  for (const char* name :
+       {"http_proxy", "HTTP_PROXY", "https_proxy", "HTTPS_PROXY", "all_proxy", "ALL_PROXY"}) {
+    ::unsetenv(name);
+  }
   std::vector<std::string> files;
   for (long mib : options.sizes_mib) files.push_back(MakeFile(www, mib));
-  const std::vector<int> processors = AllowedProcessors();
-  if (processors.size() >= 2) RunOn(processors[0]);
   rariduze::testing::NginxServer nginx(www);
-  if (processors.size() >= 2) {
-    RunOn(processors[1]);
-    std::printf("nginx on processor %d, the downloaders on processor %d\n", processors[0],
-                processors[1]);
-  }
 
-  std::printf("%-8s %-10s %12s %20s %7s %10s\n", "size", "program", "median MiB/s",
-              "rounds MiB/s (spread)", "ratio", "RSS KiB");
+  std::printf("%-8s %-8s %18s %7s %11s %17s\n", "size", "program", "MiB/s low-med-high", "ratio",
+              "best ratio", "peak RSS MiB");
   for (std::size_t i = 0; i < files.size(); ++i) {
     const std::uintmax_t size = static_cast<std::uintmax_t>(options.sizes_mib[i]) << 20;
     const std::string url = nginx.Url("/" + std::filesystem::path(files[i]).filename().string());
     const std::string target = into + "/download.bin";
     const double mib = static_cast<double>(options.sizes_mib[i]);
     std::vector<Contender> contenders = {
-        {"control", {options.client}, {}},
-        {"fetch", {options.fetch, "--quiet", "--connect-type", "2"}, {}},
-        {"curl", {"curl", "-s", "--noproxy", "*", "-o"}, {}},
+        {"control", {options.client}, {}, {}},
+        {"fetch", {options.fetch, "--quiet"}, {}, {}},
+        {"curl", {"curl", "-s", "-o"}, {}, {}},
     };
     // Round 0 is not counted: it brings the file into the page cache and the programs into
     // memory. Without it, whoever goes first meets a cold cache and has a round of a third of
@@ -215,24 +195,27 @@ int main(int argc, char** argv) {
         Sample sample = Run(argv, target, size, logs);
         if (round == 0) continue;
         contender.speeds.push_back(mib / sample.seconds);
-        contender.peak_rss_kib = std::max(contender.peak_rss_kib, sample.peak_rss_kib);
+        contender.peaks_mib.push_back(static_cast<double>(sample.peak_rss_kib) / 1024);
       }
     }
-    const double curl_median = Median(contenders[2].speeds);
+    const Contender& curl = contenders[2];
     for (const Contender& contender : contenders) {
-      const double median = Median(contender.speeds);
-      std::printf("%-8s %-10s %12.1f %20s %7.2f %10ld\n",
-                  (std::to_string(options.sizes_mib[i]) + "MiB").c_str(), contender.name.c_str(),
-                  median, Spread(contender.speeds).c_str(), median / curl_median,
-                  contender.peak_rss_kib);
+      std::printf(
+          "%-8s %-8s %18s %7.2f %11.2f %17s\n",
+          (std::to_string(options.sizes_mib[i]) + "MiB").c_str(), contender.name.c_str(),
+          Spread(contender.speeds, "%.0f").c_str(), Median(contender.speeds) / Median(curl.speeds),
+          Best(contender.speeds) / Best(curl.speeds), Spread(contender.peaks_mib, "%.1f").c_str());
     }
     for (const Contender& contender : contenders) {
       std::string rounds;
       for (double speed : contender.speeds) rounds += " " + std::to_string(std::lround(speed));
-      std::printf("         %-10s rounds in order:%s\n", contender.name.c_str(), rounds.c_str());
+      std::printf("         %-8s rounds in order:%s\n", contender.name.c_str(), rounds.c_str());
     }
     std::fflush(stdout);
   }
-  std::printf("(%d rounds each; ratio = median / curl's median)\n", options.rounds);
+  std::printf(
+      "(%d rounds each, not pinned; ratio = median / curl's median, best ratio = best round / "
+      "curl's best round)\n",
+      options.rounds);
   return 0;
 }

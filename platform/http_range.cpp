@@ -1,8 +1,9 @@
 #include "platform/http_range.h"
 
 #include <algorithm>
-#include <cctype>
 #include <climits>
+
+#include "platform/header_text.h"
 
 namespace rariduze {
 namespace {
@@ -21,25 +22,13 @@ bool TakeNumber(std::string_view& text, std::int64_t* value) {
   return digits > 0;
 }
 
-void SkipBlanks(std::string_view& text) {
-  while (!text.empty() && (text.front() == ' ' || text.front() == '\t')) text.remove_prefix(1);
-}
-
 }  // namespace
 
 bool RangeRunsToTheEnd(std::string_view content_range, std::int64_t from) {
-  std::string_view text = content_range;
-  SkipBlanks(text);
   constexpr std::string_view kUnit = "bytes";
-  if (text.size() < kUnit.size() ||
-      !std::equal(kUnit.begin(), kUnit.end(), text.begin(), [](char unit, char given) {
-        return unit == std::tolower(static_cast<unsigned char>(given));
-      })) {
-    return false;
-  }
-  text.remove_prefix(kUnit.size());
-  SkipBlanks(text);
-  while (!text.empty() && (text.back() == ' ' || text.back() == '\t')) text.remove_suffix(1);
+  std::string_view text = TrimBlanks(content_range);
+  if (!StartsWithNoCase(text, kUnit)) return false;
+  text = TrimBlanks(text.substr(kUnit.size()));
   std::int64_t first = 0;
   std::int64_t last = 0;
   if (!TakeNumber(text, &first) || first != from || !text.starts_with("-")) return false;

@@ -5,6 +5,8 @@
 #include <memory>
 #include <string>
 
+#include "platform/internet_limits.h"
+
 namespace rariduze {
 
 // An opaque handle of the internet operations; 0 means failure, and closing 0 is harmless.
@@ -25,15 +27,6 @@ inline constexpr std::uint16_t kDefaultHttpsPort = 443;
 // Flags of OpenRequest.
 inline constexpr std::uint32_t kRequestReload = 0x80000000u;  // always ask the server
 inline constexpr std::uint32_t kRequestSecure = 0x00800000u;  // TLS, certificate checked
-
-// Time limits of every transfer, in seconds: a dead or silent server ends in a failed open or
-// read, never in a hang. These defaults are the updater's; tests pass shorter ones. The stall
-// clock runs only while a caller waits for bytes, so a slow reader is never cut off. Each
-// limit is taken between 1 s and a day.
-struct InternetLimits {
-  long connect_seconds = 20;  // to establish the connection (and the TLS handshake)
-  long stall_seconds = 30;    // no byte at all for this long ends the transfer
-};
 
 // Called while an operation waits for the network (connecting, an answer's headers, body
 // bytes, the bytes passed over when positioning, the system's proxy lookup), at least every

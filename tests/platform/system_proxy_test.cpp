@@ -1,7 +1,13 @@
-// The desktop's answers as libcurl must be told them.
+// The desktop's answers as libcurl must be told them, and what a lookup costs where no setting
+// names a proxy.
 #include <gtest/gtest.h>
 
+#include <memory>
+#include <vector>
+
 #include "platform/system_proxy.h"
+#include "tests/support/host.h"
+#include "tests/support/test_dir.h"
 
 namespace rariduze {
 namespace {
@@ -21,6 +27,19 @@ TEST(ProxyForCurl, TakesTheFirstEntryLibcurlCanUse) {
   EXPECT_EQ(Answer({"ftp://proxy.test:21", "direct://"}), "");
   EXPECT_EQ(Answer({}), std::nullopt);
   EXPECT_EQ(ProxyForCurl(nullptr), std::nullopt);
+}
+
+TEST(DesktopProxySettings, WithoutAnySettingAddressesGoDirectAndNoScriptEngineIsLoaded) {
+  std::vector<std::unique_ptr<testing::ScopedEnv>> cleared;
+  for (const char* name :
+       {"http_proxy", "HTTP_PROXY", "https_proxy", "HTTPS_PROXY", "all_proxy", "ALL_PROXY",
+        "DESKTOP_SESSION", "GNOME_DESKTOP_SESSION_ID", "KDE_FULL_SESSION", "XDG_CURRENT_DESKTOP"}) {
+    cleared.push_back(std::make_unique<testing::ScopedEnv>(name, std::nullopt));
+  }
+  EXPECT_EQ(DesktopProxySettings().ProxyFor("http://127.0.0.1:9/x", std::chrono::seconds(20), {}),
+            "");
+  // The library's plugins (a script engine among them) live in a folder of its own.
+  EXPECT_EQ(testing::ReadFile("/proc/self/maps").find("/libproxy/"), std::string::npos);
 }
 
 }  // namespace

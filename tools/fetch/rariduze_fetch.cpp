@@ -23,13 +23,11 @@
 namespace {
 
 using rariduze::InternetFile;
+using rariduze::kLongestLimitSeconds;
 
 constexpr int kExitDone = 0;
 constexpr int kExitFailed = 1;
 constexpr int kExitUsage = 2;
-
-// The time limits are cut at a day, so no clock overflows.
-constexpr long kLongestLimitSeconds = 24 * 60 * 60;
 
 const char* const kUsage =
     "usage: rariduze-fetch [--resume] [--info-only] [--quiet] [--connect-type N]\n"
