@@ -115,9 +115,11 @@ void CheckArchive(const fs::path& folder, const std::vector<InstallerFile>& file
   std::multiset<std::string> expected;
   for (const InstallerFile& file : files) expected.insert(file.name);
   if (listed != expected || !messages.text.empty()) {
-    problems.push_back("the unzip library lists " + std::to_string(listed.size()) +
-                       " files in the archive, not the " + std::to_string(expected.size()) +
-                       " put there" + (messages.text.empty() ? "" : ": " + messages.text));
+    std::string names;
+    for (const std::string& name : listed) names += (names.empty() ? "\"" : ", \"") + name + "\"";
+    problems.push_back("the unzip library lists other files in the archive than were put there: " +
+                       (names.empty() ? "none" : names) +
+                       (messages.text.empty() ? "" : " (" + messages.text + ")"));
     return;
   }
 
