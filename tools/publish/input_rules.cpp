@@ -235,7 +235,7 @@ InstallerLayout CollectInstaller(const fs::path& installer) {
   // An empty installer is no program on any system.
   if (!layout.files.empty() && layout.files.front().name == kInstaller &&
       fs::file_size(layout.files.front().source, error) == 0) {
-    layout.problems.push_back("\"setupZT.exe\" is empty");
+    layout.problems.emplace_back("\"setupZT.exe\" is empty");
   }
   return layout;
 }

@@ -142,7 +142,7 @@ void CheckArchive(const fs::path& folder, const std::vector<InstallerFile>& file
   std::error_code error;
   const fs::perms perms = fs::status(extracted / kInstaller, error).permissions();
   if (error || (perms & fs::perms::owner_exec) == fs::perms::none) {
-    problems.push_back("\"setupZT.exe\" comes out of the archive not executable");
+    problems.emplace_back("\"setupZT.exe\" comes out of the archive not executable");
   }
 }
 

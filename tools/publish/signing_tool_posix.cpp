@@ -45,6 +45,7 @@ std::optional<std::string> SignWithTool(const std::filesystem::path& secret_key,
                                    trusted_comment, "-m"};
   for (const std::filesystem::path& file : files) args.push_back(PathText(file));
   std::vector<char*> argv;
+  argv.reserve(args.size() + 1);
   for (std::string& arg : args) argv.push_back(arg.data());
   argv.push_back(nullptr);
 
