@@ -43,8 +43,8 @@ std::vector<std::string> NamesIn(const std::string& folder) {
 
 TEST(PublishTool, WhatItPublishesTheUpdaterInstalls) {
   UpdaterFixture fixture;
-  ScriptedUi ui{fixture.BoxLog()};
-  RecordingView view{ui, fixture.EndingLog()};
+  ScriptedUi ui;
+  RecordingView view{ui};
   TestDir work("publish-tool");
   SigningKeyPair publisher(work.path(), "publisher");
 
@@ -70,14 +70,13 @@ TEST(PublishTool, WhatItPublishesTheUpdaterInstalls) {
 
   fixture.Serve();
   ui.yes_no_answer = kAnswerYes;
-  fixture.ExpectProcessEnds([&] {
-    UpdaterSetup setup = fixture.Setup();
-    setup.publisher_key = publisher.key_line();
-    UpdateDriver driver(view, ui, fixture.internet(), FileSystem::Default(), std::move(setup));
-    driver.Form_Load();
-    driver.cmdVerifica_Click();
-  });
-  EXPECT_THAT(ReadBoxLog(fixture.BoxLog()),
+  UpdaterSetup setup = fixture.Setup();
+  setup.publisher_keys = {publisher.key_line()};
+  UpdateDriver driver(view, ui, fixture.internet(), FileSystem::Default(), fixture.system(),
+                      std::move(setup));
+  driver.Form_Load();
+  fixture.ExpectProcessEnds([&] { driver.cmdVerifica_Click(); });
+  EXPECT_THAT(ui.boxes,
               ElementsAre(Field(&ShownBox::text, kUpdateAvailable),
                           Field(&ShownBox::text,
                                 "Update successfully completed! It will be started Zentri PC")));

@@ -8,7 +8,8 @@
 
 #include "app/version.h"
 #include "platform/failure.h"
-#include "signing/byte_source.h"
+#include "platform/file_system.h"
+#include "signing/bounded_file.h"
 #include "signing/trusted_comment.h"
 #include "signing/verify.h"
 #include "unzip/library/zip_reader.h"
@@ -71,7 +72,7 @@ void CheckVersionFile(const fs::path& folder, const std::string& version, const 
   std::error_code error;
   fs::copy_file(folder / kVersionFile, scratch / kDownloadedVersionFile,
                 fs::copy_options::overwrite_existing, error);
-  read = ModuloUp::ReadDownloadedVersion(FolderText(scratch));
+  read = ModuloUp::ReadDownloadedVersion(FolderText(scratch), FileSystem::Default());
   if (read != version || !ModuloUp::IsVersionText(read)) {
     problems.push_back("the updater reads the version file as \"" + read + "\", not " + version);
   }
@@ -81,12 +82,12 @@ void CheckSignatures(const fs::path& folder, const std::string& version, const P
                      std::vector<std::string>& problems) {
   for (const char* name : {kVersionFile, kSetupArchive}) {
     const std::string signature_file = PathText(folder / name) + kSignatureSuffix;
-    const BoundedFile signature = ReadFileUpTo(signature_file, kMaxSignatureFileBytes);
+    const BoundedFile signature = ReadFileUpTo(FileSystem::Default(), signature_file, kMaxSignatureFileBytes);
     if (signature.outcome != BoundedFile::Outcome::kRead) {
       problems.push_back(std::string("there is no readable signature of \"") + name + "\"");
       continue;
     }
-    const Verification verification = VerifyFile(key, PathText(folder / name), signature.bytes);
+    const Verification verification = VerifyFile(key, FileSystem::Default(), PathText(folder / name), signature.bytes);
     if (!verification.ok) {
       problems.push_back(std::string("the signature of \"") + name +
                          "\" does not hold with the public key: " + verification.reason);

@@ -14,7 +14,8 @@
 #include <vector>
 
 #include "app/version.h"
-#include "signing/byte_source.h"
+#include "platform/file_system.h"
+#include "signing/bounded_file.h"
 #include "signing/signature_format.h"
 #include "tools/program_arguments.h"
 #include "tools/publish/input_rules.h"
@@ -91,7 +92,8 @@ std::optional<rariduze::PublicKey> LoadPublicKey(const Arguments& args,
     return std::nullopt;
   }
   const rariduze::BoundedFile file =
-      rariduze::ReadFileUpTo(PathText(path), rariduze::kMaxPublicKeyFileBytes);
+      rariduze::ReadFileUpTo(rariduze::FileSystem::Default(), PathText(path),
+                             rariduze::kMaxPublicKeyFileBytes);
   if (file.outcome != rariduze::BoundedFile::Outcome::kRead) {
     problems.push_back("the public key " + PathText(path) + " cannot be read" + hint);
     return std::nullopt;
@@ -155,7 +157,8 @@ std::optional<std::string> MoveIntoPlace(const fs::path& staged, const fs::path&
 int Publish(const Arguments& args) {
   std::vector<std::string> problems;
   std::optional<std::string> previous;
-  const std::string in_place = rariduze::ModuloUp::ReadInstalledVersion(PathText(args.out / ""));
+  const std::string in_place = rariduze::ModuloUp::ReadInstalledVersion(PathText(args.out / ""),
+                                               rariduze::FileSystem::Default());
   if (rariduze::ModuloUp::IsVersionText(in_place)) previous = in_place;
   if (std::optional<std::string> problem = VersionProblem(args.version, previous)) {
     problems.push_back(*problem);
