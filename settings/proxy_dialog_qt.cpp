@@ -1,4 +1,4 @@
-#include "settings/proxy_dialog.h"
+#include "settings/proxy_dialog_qt.h"
 
 #include <QApplication>
 #include <QCheckBox>

@@ -1,4 +1,4 @@
-#include "app/picture_button.h"
+#include "app/picture_button_qt.h"
 
 #include <QStyleOptionToolButton>
 #include <QStylePainter>

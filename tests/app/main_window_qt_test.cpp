@@ -1,7 +1,7 @@
 // The Qt window over the update driver, under Qt's offscreen platform: its layout, the states
 // its buttons show, and that its clicks, menu and close box reach the driver. The sequence
 // itself is tested on the driver (update_driver_test.cpp).
-#include "app/main_window.h"
+#include "app/main_window_qt.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -21,8 +21,8 @@
 
 #include "platform/internet.h"
 #include "platform/ui_services_qt.h"
-#include "progressbar/progress_bar_widget.h"
-#include "settings/proxy_dialog.h"
+#include "progressbar/progress_bar_qt.h"
+#include "settings/proxy_dialog_qt.h"
 #include "tests/app/updater_fixture.h"
 #include "tests/support/child_process.h"
 #include "tests/support/host.h"

@@ -1,5 +1,5 @@
 // The window itself: its controls, their places and pictures, and the menu.
-#include "app/main_window.h"
+#include "app/main_window_qt.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -8,10 +8,10 @@
 #include <QStyle>
 #include <QToolButton>
 
-#include "app/picture_button.h"
+#include "app/picture_button_qt.h"
 #include "platform/twips_qt.h"
-#include "progressbar/progress_bar_widget.h"
-#include "settings/proxy_dialog.h"
+#include "progressbar/progress_bar_qt.h"
+#include "settings/proxy_dialog_qt.h"
 
 namespace rariduze {
 namespace {

@@ -1,4 +1,4 @@
-#include "progressbar/progress_bar_widget.h"
+#include "progressbar/progress_bar_qt.h"
 
 #include <gtest/gtest.h>
 
