@@ -4,72 +4,91 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QIcon>
+#include <QIconEngine>
 #include <QMenuBar>
-#include <QStyle>
-#include <QToolButton>
+#include <QPainter>
 
+#include "app/main_window_layout.h"
 #include "app/picture_button_qt.h"
-#include "platform/twips_qt.h"
+#include "platform/pixel_rect_qt.h"
 #include "progressbar/progress_bar_qt.h"
 #include "settings/proxy_dialog_qt.h"
 
 namespace rariduze {
 namespace {
 
-QIcon ThemeIcon(const char* name, QStyle::StandardPixmap fallback, const QStyle& style) {
-  return QIcon::fromTheme(name, style.standardIcon(fallback));
-}
+// The program's own icon, the one the Windows build carries, read only once a desktop asks
+// for a picture of it: a window that shows no icon pays nothing for it.
+class ProgramIconEngine : public QIconEngine {
+ public:
+  void paint(QPainter* painter, const QRect& rect, QIcon::Mode mode, QIcon::State state) override {
+    Icon().paint(painter, rect, Qt::AlignCenter, mode, state);
+  }
+  QPixmap pixmap(const QSize& size, QIcon::Mode mode, QIcon::State state) override {
+    return Icon().pixmap(size, mode, state);
+  }
+  QSize actualSize(const QSize& size, QIcon::Mode mode, QIcon::State state) override {
+    return Icon().actualSize(size, mode, state);
+  }
+  QList<QSize> availableSizes(QIcon::Mode mode, QIcon::State state) override {
+    return Icon().availableSizes(mode, state);
+  }
+  QIconEngine* clone() const override { return new ProgramIconEngine; }
+
+ private:
+  const QIcon& Icon() {
+    if (icon_.isNull()) icon_ = QIcon(":/rariduze/rariduze.ico");
+    return icon_;
+  }
+  QIcon icon_;
+};
 
 }  // namespace
 
-frmMain::frmMain(UiServices& ui, InternetApi& internet, FileSystem& files, UpdaterSetup setup,
+frmMain::frmMain(QtUiServices& ui, InternetApi& internet, FileSystem& files, UpdaterSetup setup,
                  QWidget* parent)
     : QMainWindow(parent), ui_(ui) {
   BuildWindow();
+  ui_.PushOwner(this);
   UpdaterView& view = *this;
   driver_ = std::make_unique<UpdateDriver>(view, ui, internet, files, std::move(setup));
 }
 
-frmMain::~frmMain() = default;
+frmMain::~frmMain() {
+  driver_.reset();
+  ui_.PopOwner();
+}
 
 void frmMain::BuildWindow() {
-  setWindowTitle("ZT --> Check update Availability ");
-  setWindowIcon(ThemeIcon("system-software-update", QStyle::SP_BrowserReload, *style()));
+  setWindowTitle(kMainWindowTitle);
+  setWindowIcon(QIcon(new ProgramIconEngine));
+  const MainWindowLayout layout = LayOutMainWindow(logicalDpiX());
 
   auto* client = new QWidget(this);
-  client->setFixedSize(TwipsToPixels(*this, 5550), TwipsToPixels(*this, 1800, true));
+  client->setFixedSize(layout.client_width, layout.client_height);
   setCentralWidget(client);
 
-  auto make_button = [&](const char* caption, const char* icon, QStyle::StandardPixmap fallback,
-                         double left, double width) {
-    auto* button = new PictureButton(client);
+  auto make_button = [&](const char* caption, ButtonPicture picture, const PixelRect& place) {
+    auto* button = new PictureButton(picture, layout.picture_side, client);
     button->setText(caption);
-    button->setIcon(ThemeIcon(icon, fallback, *style()));
-    button->setIconSize(QSize(TwipsToPixels(*this, 720), TwipsToPixels(*this, 720, true)));
     button->setFocusPolicy(Qt::StrongFocus);
-    button->setGeometry(TwipsRect(*this, left, 45, width, 1500));
+    button->setGeometry(ToQRect(place));
     return button;
   };
-  cmdVerifica_ =
-      make_button(kCheckCaption, "system-software-update", QStyle::SP_BrowserReload, 135, 1815);
-  cmdStopDownload_ =
-      make_button("Stop Download", "process-stop", QStyle::SP_BrowserStop, 1935, 1815);
-  cmdEsci_ = make_button("Exit", "application-exit", QStyle::SP_DialogCloseButton, 3735, 1725);
+  cmdVerifica_ = make_button(kCheckCaption, ButtonPicture::kCheck, layout.cmdVerifica);
+  cmdStopDownload_ = make_button(kStopCaption, ButtonPicture::kStop, layout.cmdStopDownload);
+  cmdEsci_ = make_button(kExitCaption, ButtonPicture::kExit, layout.cmdEsci);
   setTabOrder(cmdVerifica_, cmdEsci_);
   setTabOrder(cmdEsci_, cmdStopDownload_);
   cmdVerifica_->setFocus();
 
   ProgressBar1_ = new ProgressBarWidget(client, &ui_, &control_host_);
-  PropertyStore stored;
-  stored.Write("backcolor", std::int64_t{0x00EEE3E7}, std::monostate{});
-  stored.Write("caption", std::string("0 %"), std::monostate{});
-  stored.Write("font", std::string("MS Sans Serif,8.25,bold"), std::monostate{});
-  ProgressBar1_->bar().ReadProperties(stored);
-  ProgressBar1_->SetGeometryTwips(0, 1560, 5550, 240);
+  ProgressBar1_->bar().ReadProperties(ProgressBar1Settings());
+  ProgressBar1_->Place(layout.ProgressBar1);
 
   // Two top-level items without sub-items: a click triggers them.
-  mnuproxy_ = menuBar()->addAction("Set Proxy / Lan Connection");
-  mnuversion_ = menuBar()->addAction("Version");
+  mnuproxy_ = menuBar()->addAction(kProxyMenuCaption);
+  mnuversion_ = menuBar()->addAction(kVersionMenuCaption);
 
   connect(cmdVerifica_, &QToolButton::clicked, this, [this] { driver_->cmdVerifica_Click(); });
   connect(cmdStopDownload_, &QToolButton::clicked, this,
@@ -100,9 +119,12 @@ void frmMain::SetStopEnabled(bool enabled) { cmdStopDownload_->setEnabled(enable
 TeskShapeProgressBar& frmMain::ProgressBar1() { return ProgressBar1_->bar(); }
 
 void frmMain::ShowProxyDialog(ProxyForm& form) {
-  // No owner: the dialog stands on its own, modal to the whole application.
+  // No owner: the dialog stands on its own, modal to the whole application. Its boxes open
+  // over it.
   frmProxy dialog(form);
+  ui_.PushOwner(&dialog);
   dialog.exec();
+  ui_.PopOwner();
 }
 
 void frmMain::ProcessEnding() {

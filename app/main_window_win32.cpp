@@ -17,7 +17,6 @@ namespace rariduze {
 namespace {
 
 constexpr const wchar_t* kClassName = L"RARiduzeMainWindow";
-constexpr const wchar_t* kTitle = L"ZT --> Check update Availability ";
 constexpr DWORD kStyle = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX | WS_CLIPCHILDREN;
 constexpr DWORD kExtendedStyle = WS_EX_CONTROLPARENT;
 
@@ -45,25 +44,6 @@ void RegisterClassOnce() {
   (void)registered;
 }
 
-// The system's message font at a resolution: what buttons and captions are written in.
-HFONT MessageFont(int dpi) {
-  NONCLIENTMETRICSW metrics{};
-  metrics.cbSize = sizeof metrics;
-  if (::SystemParametersInfoForDpi(SPI_GETNONCLIENTMETRICS, sizeof metrics, &metrics, 0,
-                                   static_cast<UINT>(dpi))) {
-    return ::CreateFontIndirectW(&metrics.lfMessageFont);
-  }
-  return nullptr;
-}
-
-std::wstring WindowText(HWND window) {
-  const int length = ::GetWindowTextLengthW(window);
-  std::wstring text(static_cast<std::size_t>(std::max(0, length)) + 1, L'\0');
-  const int copied = ::GetWindowTextW(window, text.data(), static_cast<int>(text.size()));
-  text.resize(static_cast<std::size_t>(std::max(0, copied)));
-  return text;
-}
-
 }  // namespace
 
 frmMain::frmMain(Win32UiServices& ui, InternetApi& internet, FileSystem& files, UpdaterSetup setup)
@@ -71,10 +51,11 @@ frmMain::frmMain(Win32UiServices& ui, InternetApi& internet, FileSystem& files, 
   RegisterClassOnce();
   menu_ = ::CreateMenu();
   // Two top-level items without sub-items: a click on one is its command.
-  ::AppendMenuW(menu_, MF_STRING, kMnuProxy, L"Set Proxy / Lan Connection");
-  ::AppendMenuW(menu_, MF_STRING, kMnuVersion, L"Version");
-  window_ = ::CreateWindowExW(kExtendedStyle, kClassName, kTitle, kStyle, CW_USEDEFAULT,
-                              CW_USEDEFAULT, 400, 200, nullptr, menu_, Instance(), nullptr);
+  ::AppendMenuW(menu_, MF_STRING, kMnuProxy, Widen(kProxyMenuCaption).c_str());
+  ::AppendMenuW(menu_, MF_STRING, kMnuVersion, Widen(kVersionMenuCaption).c_str());
+  window_ = ::CreateWindowExW(kExtendedStyle, kClassName, Widen(kMainWindowTitle).c_str(), kStyle,
+                              CW_USEDEFAULT, CW_USEDEFAULT, 400, 200, nullptr, menu_, Instance(),
+                              nullptr);
   ::SetWindowLongPtrW(window_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
   ::SetWindowLongPtrW(window_, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&WindowProc));
   CreateControls();
@@ -113,8 +94,8 @@ void frmMain::CreateControls() {
         0, 0, 0, window_, reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), Instance(), nullptr);
   };
   cmdVerifica_ = make_button(kCheckCaption, kCmdVerifica);
-  cmdEsci_ = make_button("Exit", kCmdEsci);
-  cmdStopDownload_ = make_button("Stop Download", kCmdStopDownload);
+  cmdEsci_ = make_button(kExitCaption, kCmdEsci);
+  cmdStopDownload_ = make_button(kStopCaption, kCmdStopDownload);
   ::EnableWindow(cmdStopDownload_, FALSE);
 
   ProgressBar1_ = std::make_unique<ProgressBarGdi>(window_, ui_, control_host_);
@@ -127,11 +108,7 @@ void frmMain::CreateControls() {
     ambient.size = std::abs(metrics.lfMessageFont.lfHeight) * 72.0 / kStandardDpi;
   }
   bar.SetAmbientFont(ambient);
-  PropertyStore stored;
-  stored.Write("backcolor", std::int64_t{0x00EEE3E7}, std::monostate{});
-  stored.Write("caption", std::string("0 %"), std::monostate{});
-  stored.Write("font", std::string("MS Sans Serif,8.25,bold"), std::monostate{});
-  bar.ReadProperties(stored);
+  bar.ReadProperties(ProgressBar1Settings());
 }
 
 void frmMain::ApplyLayout(int dpi, const RECT* suggested) {
@@ -139,7 +116,7 @@ void frmMain::ApplyLayout(int dpi, const RECT* suggested) {
   layout_ = LayOutMainWindow(dpi_);
 
   HFONT old_font = button_font_;
-  button_font_ = MessageFont(dpi_);
+  button_font_ = CreateMessageFont(dpi_);
   for (HWND button : {cmdVerifica_, cmdStopDownload_, cmdEsci_}) {
     ::SendMessageW(button, WM_SETFONT, reinterpret_cast<WPARAM>(button_font_), FALSE);
   }
@@ -283,24 +260,24 @@ void frmMain::DrawButton(const DRAWITEMSTRUCT& item) {
   } else {
     ::DrawFrameControl(dc, &box, DFC_BUTTON, DFCS_BUTTONPUSH | (pressed ? DFCS_PUSHED : 0));
   }
-  const int shift = pressed ? std::max(1, dpi_ / kStandardDpi) : 0;
 
   HGDIOBJ old_font = ::SelectObject(dc, button_font_);
   TEXTMETRICW metrics{};
   ::GetTextMetricsW(dc, &metrics);
-  const ButtonFaceLayout face = LayOutButtonFace(box.right - box.left, box.bottom - box.top,
-                                                 metrics.tmHeight, layout_.picture_side, dpi_);
+  const ButtonFaceLayout face =
+      LayOutButtonFace(box.right - box.left, box.bottom - box.top, metrics.tmHeight,
+                       layout_.picture_side, dpi_, pressed);
 
   const ButtonPicture picture = item.hwndItem == cmdVerifica_       ? ButtonPicture::kCheck
                                 : item.hwndItem == cmdStopDownload_ ? ButtonPicture::kStop
                                                                     : ButtonPicture::kExit;
-  DrawButtonPicture(dc, picture, box.left + face.picture.left + shift,
-                    box.top + face.picture.top + shift, face.picture.width, enabled);
+  DrawButtonPicture(dc, picture, box.left + face.picture.left, box.top + face.picture.top,
+                    face.picture.width, enabled);
 
   // The caption wraps onto a second line rather than being cut short, centred in its room.
   const std::wstring caption = WindowText(item.hwndItem);
-  RECT text{box.left + face.caption.left + shift, box.top + face.caption.top + shift,
-            box.left + face.caption.right() + shift, box.top + face.caption.bottom() + shift};
+  RECT text{box.left + face.caption.left, box.top + face.caption.top,
+            box.left + face.caption.right(), box.top + face.caption.bottom()};
   RECT measured = text;
   ::DrawTextW(dc, caption.c_str(), static_cast<int>(caption.size()), &measured,
               DT_CENTER | DT_WORDBREAK | DT_NOPREFIX | DT_CALCRECT);

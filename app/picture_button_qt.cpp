@@ -2,9 +2,15 @@
 
 #include <QStyleOptionToolButton>
 #include <QStylePainter>
-#include <algorithm>
+
+#include "app/button_pictures_qt.h"
+#include "app/main_window_layout.h"
+#include "platform/pixel_rect_qt.h"
 
 namespace rariduze {
+
+PictureButton::PictureButton(ButtonPicture picture, int picture_side, QWidget* parent)
+    : QToolButton(parent), picture_(picture), picture_side_(picture_side) {}
 
 void PictureButton::paintEvent(QPaintEvent*) {
   QStylePainter painter(this);
@@ -12,25 +18,18 @@ void PictureButton::paintEvent(QPaintEvent*) {
   initStyleOption(&option);
   const QString caption = option.text;
 
-  // The frame and the picture by the style, the caption by hand so that it can wrap.
+  // The frame by the style, the picture and the caption by hand, as the Win32 window has them.
   option.text.clear();
   option.toolButtonStyle = Qt::ToolButtonIconOnly;
-  const int margin = 4;
-  const int text_height = 2 * fontMetrics().height();
-  QStyleOptionToolButton frame = option;
-  painter.drawComplexControl(QStyle::CC_ToolButton, frame);
+  painter.drawComplexControl(QStyle::CC_ToolButton, option);
 
-  const QRect picture_area(0, margin, width(), height() - text_height - 2 * margin);
-  const int side = std::min({iconSize().width(), picture_area.width(), picture_area.height()});
-  QRect square(0, 0, side, side);
-  square.moveCenter(picture_area.center());
-  const QIcon::Mode mode = isEnabled() ? QIcon::Normal : QIcon::Disabled;
-  painter.drawPixmap(square, icon().pixmap(QSize(side, side), mode));
-
-  const QRect text_area(margin, height() - text_height - margin, width() - 2 * margin, text_height);
+  const ButtonFaceLayout face = LayOutButtonFace(width(), height(), fontMetrics().height(),
+                                                 picture_side_, logicalDpiX(), isDown());
+  PaintButtonPicture(painter, picture_, ToQRect(face.picture), isEnabled());
   painter.setPen(
       palette().color(isEnabled() ? QPalette::Active : QPalette::Disabled, QPalette::ButtonText));
-  painter.drawText(text_area, Qt::AlignHCenter | Qt::AlignVCenter | Qt::TextWordWrap, caption);
+  painter.drawText(ToQRect(face.caption), Qt::AlignHCenter | Qt::AlignVCenter | Qt::TextWordWrap,
+                   caption);
 }
 
 }  // namespace rariduze

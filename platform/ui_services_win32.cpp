@@ -1,5 +1,7 @@
 #include "platform/ui_services_win32.h"
 
+#include <algorithm>
+
 #include "platform/wide_text_windows.h"
 
 namespace rariduze {
@@ -38,6 +40,24 @@ int Win32UiServices::ShowMessageBox(const std::string& text, int style, const st
     default:
       return kAnswerOk;
   }
+}
+
+std::wstring WindowText(HWND window) {
+  const int length = ::GetWindowTextLengthW(window);
+  std::wstring text(static_cast<std::size_t>(std::max(0, length)) + 1, L'\0');
+  const int copied = ::GetWindowTextW(window, text.data(), static_cast<int>(text.size()));
+  text.resize(static_cast<std::size_t>(std::max(0, copied)));
+  return text;
+}
+
+HFONT CreateMessageFont(int dpi) {
+  NONCLIENTMETRICSW metrics{};
+  metrics.cbSize = sizeof metrics;
+  if (::SystemParametersInfoForDpi(SPI_GETNONCLIENTMETRICS, sizeof metrics, &metrics, 0,
+                                   static_cast<UINT>(dpi))) {
+    return ::CreateFontIndirectW(&metrics.lfMessageFont);
+  }
+  return nullptr;
 }
 
 }  // namespace rariduze

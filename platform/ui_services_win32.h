@@ -1,6 +1,7 @@
 #pragma once
 
 #include <functional>
+#include <string>
 #include <vector>
 
 #include "platform/ui_services.h"
@@ -38,5 +39,11 @@ class Win32UiServices : public UiServices {
   MessageFilter filter_;
   std::vector<HWND> owners_;
 };
+
+// What the windows of the Win32 front end share: the text a window or control shows, and the
+// system's message font at a resolution (what buttons and captions are written in; nullptr
+// when the system does not say).
+std::wstring WindowText(HWND window);
+HFONT CreateMessageFont(int dpi);
 
 }  // namespace rariduze
