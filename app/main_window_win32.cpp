@@ -8,6 +8,7 @@
 #include <algorithm>
 
 #include "app/button_pictures_win32.h"
+#include "app/main_window_commands_win32.h"
 #include "app/windows/resource_ids.h"
 #include "platform/wide_text_windows.h"
 #include "progressbar/progress_bar_gdi.h"
@@ -19,14 +20,6 @@ namespace {
 constexpr const wchar_t* kClassName = L"RARiduzeMainWindow";
 constexpr DWORD kStyle = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX | WS_CLIPCHILDREN;
 constexpr DWORD kExtendedStyle = WS_EX_CONTROLPARENT;
-
-// Command identifiers; IDOK and IDCANCEL (1, 2), which keyboard navigation sends for Enter and
-// Escape, are none of them.
-constexpr int kCmdVerifica = 101;
-constexpr int kCmdStopDownload = 102;
-constexpr int kCmdEsci = 103;
-constexpr int kMnuProxy = 201;
-constexpr int kMnuVersion = 202;
 
 HINSTANCE Instance() { return ::GetModuleHandleW(nullptr); }
 
@@ -185,25 +178,8 @@ LRESULT CALLBACK frmMain::WindowProc(HWND window, UINT message, WPARAM wparam, L
 LRESULT frmMain::Handle(UINT message, WPARAM wparam, LPARAM lparam) {
   switch (message) {
     case WM_COMMAND:
-      if (driver_ == nullptr) return 0;
-      switch (LOWORD(wparam)) {
-        case kCmdVerifica:
-          driver_->cmdVerifica_Click();
-          return 0;
-        case kCmdStopDownload:
-          driver_->cmdStopDownload_Click();
-          return 0;
-        case kCmdEsci:
-          driver_->cmdEsci_Click();
-        case kMnuProxy:
-          driver_->mnuproxy_Click();
-          return 0;
-        case kMnuVersion:
-          driver_->mnuversion_Click();
-          return 0;
-        default:
-          return 0;
-      }
+      if (driver_ != nullptr) RunMainWindowCommand(wparam, *driver_);
+      return 0;
     case WM_DRAWITEM:
       DrawButton(*reinterpret_cast<const DRAWITEMSTRUCT*>(lparam));
       return TRUE;
