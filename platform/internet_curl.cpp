@@ -457,6 +457,10 @@ class CurlInternetApi : public InternetApi {
         access != InternetAccess::kProxy) {
       return 0;
     }
+    // libcurl sets itself up (and its TLS library) for the first session, not when the
+    // program starts: a run that never reaches the network does not pay for it.
+    static std::once_flag initialised;
+    std::call_once(initialised, [] { curl_global_init(CURL_GLOBAL_DEFAULT); });
     auto session = std::make_unique<Session>();
     session->settings = std::make_shared<SessionSettings>(
         SessionSettings{agent, access, access == InternetAccess::kProxy ? proxy : std::string()});
@@ -740,8 +744,6 @@ class CurlInternetApi : public InternetApi {
 }  // namespace
 
 std::unique_ptr<InternetApi> CreateInternetApi(const InternetOptions& options) {
-  static std::once_flag initialised;
-  std::call_once(initialised, [] { curl_global_init(CURL_GLOBAL_DEFAULT); });
   return std::make_unique<CurlInternetApi>(options);
 }
 
