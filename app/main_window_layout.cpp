@@ -16,8 +16,17 @@ MainWindowLayout LayOutMainWindow(int dpi) {
   return layout;
 }
 
-ButtonFaceLayout LayOutButtonFace(int width, int height, int line_height, int picture_side,
-                                  int dpi) {
+PropertyStore ProgressBar1Settings() {
+  // In lower case, as the designer stored them: the store matches keys without regard to case.
+  PropertyStore stored;
+  stored.Write("backcolor", std::int64_t{0x00EEE3E7}, std::monostate{});
+  stored.Write("caption", std::string("0 %"), std::monostate{});
+  stored.Write("font", std::string("MS Sans Serif,8.25,bold"), std::monostate{});
+  return stored;
+}
+
+ButtonFaceLayout LayOutButtonFace(int width, int height, int line_height, int picture_side, int dpi,
+                                  bool pressed) {
   // A margin of three pixels at 96 dpi keeps the face clear of the button's frame.
   const int margin = TwipsToPixels(45, dpi);
   ButtonFaceLayout face;
@@ -28,6 +37,13 @@ ButtonFaceLayout LayOutButtonFace(int width, int height, int line_height, int pi
   const int side = std::max(0, std::min({picture_side, room_height, width - 2 * margin}));
   face.picture =
       PixelRect{(width - side) / 2, margin + (face.caption.top - margin - side) / 2, side, side};
+  if (pressed) {
+    const int shift = std::max(1, TwipsToPixels(15, dpi));
+    for (PixelRect* part : {&face.picture, &face.caption}) {
+      part->left += shift;
+      part->top += shift;
+    }
+  }
   return face;
 }
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "platform/property_store.h"
 #include "platform/twips.h"
 
 namespace rariduze {
@@ -19,6 +20,10 @@ struct MainWindowLayout {
 
 MainWindowLayout LayOutMainWindow(int dpi);
 
+// ProgressBar1's stored settings, as the designer left them: its back colour, its caption
+// and its font.
+PropertyStore ProgressBar1Settings();
+
 // Inside one picture button (coordinates relative to the button): the picture above, a caption
 // of up to two lines below it.
 struct ButtonFaceLayout {
@@ -27,8 +32,9 @@ struct ButtonFaceLayout {
 };
 
 // The caption keeps room for two lines of line_height at the bottom; the picture is centred in
-// what is left above, no larger than picture_side and never larger than that room.
-ButtonFaceLayout LayOutButtonFace(int width, int height, int line_height, int picture_side,
-                                  int dpi);
+// what is left above, no larger than picture_side and never larger than that room. A pressed
+// button's face moves a little down and to the right.
+ButtonFaceLayout LayOutButtonFace(int width, int height, int line_height, int picture_side, int dpi,
+                                  bool pressed = false);
 
 }  // namespace rariduze

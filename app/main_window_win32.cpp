@@ -8,6 +8,7 @@
 #include <algorithm>
 
 #include "app/button_pictures_win32.h"
+#include "app/main_window_commands_win32.h"
 #include "app/windows/resource_ids.h"
 #include "platform/wide_text_windows.h"
 #include "progressbar/progress_bar_gdi.h"
@@ -17,17 +18,8 @@ namespace rariduze {
 namespace {
 
 constexpr const wchar_t* kClassName = L"RARiduzeMainWindow";
-constexpr const wchar_t* kTitle = L"ZT --> Check update Availability ";
 constexpr DWORD kStyle = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX | WS_CLIPCHILDREN;
 constexpr DWORD kExtendedStyle = WS_EX_CONTROLPARENT;
-
-// Command identifiers; IDOK and IDCANCEL (1, 2), which keyboard navigation sends for Enter and
-// Escape, are none of them.
-constexpr int kCmdVerifica = 101;
-constexpr int kCmdStopDownload = 102;
-constexpr int kCmdEsci = 103;
-constexpr int kMnuProxy = 201;
-constexpr int kMnuVersion = 202;
 
 HINSTANCE Instance() { return ::GetModuleHandleW(nullptr); }
 
@@ -45,25 +37,6 @@ void RegisterClassOnce() {
   (void)registered;
 }
 
-// The system's message font at a resolution: what buttons and captions are written in.
-HFONT MessageFont(int dpi) {
-  NONCLIENTMETRICSW metrics{};
-  metrics.cbSize = sizeof metrics;
-  if (::SystemParametersInfoForDpi(SPI_GETNONCLIENTMETRICS, sizeof metrics, &metrics, 0,
-                                   static_cast<UINT>(dpi))) {
-    return ::CreateFontIndirectW(&metrics.lfMessageFont);
-  }
-  return nullptr;
-}
-
-std::wstring WindowText(HWND window) {
-  const int length = ::GetWindowTextLengthW(window);
-  std::wstring text(static_cast<std::size_t>(std::max(0, length)) + 1, L'\0');
-  const int copied = ::GetWindowTextW(window, text.data(), static_cast<int>(text.size()));
-  text.resize(static_cast<std::size_t>(std::max(0, copied)));
-  return text;
-}
-
 }  // namespace
 
 frmMain::frmMain(Win32UiServices& ui, InternetApi& internet, FileSystem& files,
@@ -72,10 +45,11 @@ frmMain::frmMain(Win32UiServices& ui, InternetApi& internet, FileSystem& files,
   RegisterClassOnce();
   menu_ = ::CreateMenu();
   // Two top-level items without sub-items: a click on one is its command.
-  ::AppendMenuW(menu_, MF_STRING, kMnuProxy, L"Set Proxy / Lan Connection");
-  ::AppendMenuW(menu_, MF_STRING, kMnuVersion, L"Version");
-  window_ = ::CreateWindowExW(kExtendedStyle, kClassName, kTitle, kStyle, CW_USEDEFAULT,
-                              CW_USEDEFAULT, 400, 200, nullptr, menu_, Instance(), nullptr);
+  ::AppendMenuW(menu_, MF_STRING, kMnuProxy, Widen(kProxyMenuCaption).c_str());
+  ::AppendMenuW(menu_, MF_STRING, kMnuVersion, Widen(kVersionMenuCaption).c_str());
+  window_ = ::CreateWindowExW(kExtendedStyle, kClassName, Widen(kMainWindowTitle).c_str(), kStyle,
+                              CW_USEDEFAULT, CW_USEDEFAULT, 400, 200, nullptr, menu_, Instance(),
+                              nullptr);
   ::SetWindowLongPtrW(window_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
   ::SetWindowLongPtrW(window_, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&WindowProc));
   CreateControls();
@@ -114,8 +88,8 @@ void frmMain::CreateControls() {
         0, 0, 0, window_, reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), Instance(), nullptr);
   };
   cmdVerifica_ = make_button(kCheckCaption, kCmdVerifica);
-  cmdEsci_ = make_button("Exit", kCmdEsci);
-  cmdStopDownload_ = make_button("Stop Download", kCmdStopDownload);
+  cmdEsci_ = make_button(kExitCaption, kCmdEsci);
+  cmdStopDownload_ = make_button(kStopCaption, kCmdStopDownload);
   ::EnableWindow(cmdStopDownload_, FALSE);
 
   ProgressBar1_ = std::make_unique<ProgressBarGdi>(window_, ui_, control_host_);
@@ -128,11 +102,7 @@ void frmMain::CreateControls() {
     ambient.size = std::abs(metrics.lfMessageFont.lfHeight) * 72.0 / kStandardDpi;
   }
   bar.SetAmbientFont(ambient);
-  PropertyStore stored;
-  stored.Write("backcolor", std::int64_t{0x00EEE3E7}, std::monostate{});
-  stored.Write("caption", std::string("0 %"), std::monostate{});
-  stored.Write("font", std::string("MS Sans Serif,8.25,bold"), std::monostate{});
-  bar.ReadProperties(stored);
+  bar.ReadProperties(ProgressBar1Settings());
 }
 
 void frmMain::ApplyLayout(int dpi, const RECT* suggested) {
@@ -140,7 +110,7 @@ void frmMain::ApplyLayout(int dpi, const RECT* suggested) {
   layout_ = LayOutMainWindow(dpi_);
 
   HFONT old_font = button_font_;
-  button_font_ = MessageFont(dpi_);
+  button_font_ = CreateMessageFont(dpi_);
   for (HWND button : {cmdVerifica_, cmdStopDownload_, cmdEsci_}) {
     ::SendMessageW(button, WM_SETFONT, reinterpret_cast<WPARAM>(button_font_), FALSE);
   }
@@ -209,25 +179,8 @@ LRESULT CALLBACK frmMain::WindowProc(HWND window, UINT message, WPARAM wparam, L
 LRESULT frmMain::Handle(UINT message, WPARAM wparam, LPARAM lparam) {
   switch (message) {
     case WM_COMMAND:
-      if (driver_ == nullptr) return 0;
-      switch (LOWORD(wparam)) {
-        case kCmdVerifica:
-          driver_->cmdVerifica_Click();
-          return 0;
-        case kCmdStopDownload:
-          driver_->cmdStopDownload_Click();
-          return 0;
-        case kCmdEsci:
-          driver_->cmdEsci_Click();
-        case kMnuProxy:
-          driver_->mnuproxy_Click();
-          return 0;
-        case kMnuVersion:
-          driver_->mnuversion_Click();
-          return 0;
-        default:
-          return 0;
-      }
+      if (driver_ != nullptr) RunMainWindowCommand(wparam, *driver_);
+      return 0;
     case WM_DRAWITEM:
       DrawButton(*reinterpret_cast<const DRAWITEMSTRUCT*>(lparam));
       return TRUE;
@@ -284,24 +237,24 @@ void frmMain::DrawButton(const DRAWITEMSTRUCT& item) {
   } else {
     ::DrawFrameControl(dc, &box, DFC_BUTTON, DFCS_BUTTONPUSH | (pressed ? DFCS_PUSHED : 0));
   }
-  const int shift = pressed ? std::max(1, dpi_ / kStandardDpi) : 0;
 
   HGDIOBJ old_font = ::SelectObject(dc, button_font_);
   TEXTMETRICW metrics{};
   ::GetTextMetricsW(dc, &metrics);
-  const ButtonFaceLayout face = LayOutButtonFace(box.right - box.left, box.bottom - box.top,
-                                                 metrics.tmHeight, layout_.picture_side, dpi_);
+  const ButtonFaceLayout face =
+      LayOutButtonFace(box.right - box.left, box.bottom - box.top, metrics.tmHeight,
+                       layout_.picture_side, dpi_, pressed);
 
   const ButtonPicture picture = item.hwndItem == cmdVerifica_       ? ButtonPicture::kCheck
                                 : item.hwndItem == cmdStopDownload_ ? ButtonPicture::kStop
                                                                     : ButtonPicture::kExit;
-  DrawButtonPicture(dc, picture, box.left + face.picture.left + shift,
-                    box.top + face.picture.top + shift, face.picture.width, enabled);
+  DrawButtonPicture(dc, picture, box.left + face.picture.left, box.top + face.picture.top,
+                    face.picture.width, enabled);
 
   // The caption wraps onto a second line rather than being cut short, centred in its room.
   const std::wstring caption = WindowText(item.hwndItem);
-  RECT text{box.left + face.caption.left + shift, box.top + face.caption.top + shift,
-            box.left + face.caption.right() + shift, box.top + face.caption.bottom() + shift};
+  RECT text{box.left + face.caption.left, box.top + face.caption.top,
+            box.left + face.caption.right(), box.top + face.caption.bottom()};
   RECT measured = text;
   ::DrawTextW(dc, caption.c_str(), static_cast<int>(caption.size()), &measured,
               DT_CENTER | DT_WORDBREAK | DT_NOPREFIX | DT_CALCRECT);

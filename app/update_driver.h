@@ -8,6 +8,7 @@
 
 #include "app/extracted_files.h"
 #include "app/signed_update.h"
+#include "app/updater_texts.h"
 #include "app/updater_view.h"
 #include "platform/control_host.h"
 #include "platform/file_system.h"
@@ -33,10 +34,6 @@ struct UpdaterSetup {
   // The program's own: the update directory fixed at build time and its own directory.
   static UpdaterSetup Default();
 };
-
-// Captions of cmdVerifica.
-inline constexpr const char* kCheckCaption = "Check for New version";
-inline constexpr const char* kBusyCaption = "Wait a moment...";
 
 // The whole update, whatever draws the window: startup, the version check, the setup
 // download, the installation and the unload that ends every run. It owns the transfer control

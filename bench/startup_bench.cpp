@@ -10,7 +10,7 @@
 #include <cstring>
 #include <memory>
 
-#include "app/main_window.h"
+#include "app/main_window_qt.h"
 #include "platform/file_system.h"
 #include "platform/internet.h"
 #include "platform/ui_services_qt.h"

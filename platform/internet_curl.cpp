@@ -29,6 +29,10 @@ class CurlBackend : public InternetBackend {
 
   std::shared_ptr<InternetSession> OpenSession(const std::string& agent, InternetAccess access,
                                                const std::string& proxy) override {
+    // libcurl sets itself up (and its TLS library) for the first session, not when the
+    // program starts: a run that never reaches the network does not pay for it.
+    static std::once_flag initialised;
+    std::call_once(initialised, [] { curl_global_init(CURL_GLOBAL_DEFAULT); });
     return std::make_shared<CurlSession>(agent, access,
                                          access == InternetAccess::kProxy ? proxy : std::string());
   }
@@ -91,8 +95,6 @@ class CurlBackend : public InternetBackend {
 }  // namespace
 
 std::unique_ptr<InternetApi> CreateInternetApi(const InternetOptions& options) {
-  static std::once_flag initialised;
-  std::call_once(initialised, [] { curl_global_init(CURL_GLOBAL_DEFAULT); });
   InternetOptions clamped = options;
   clamped.limits = ClampedLimits(options.limits);
   return InternetApiOver(std::make_unique<CurlBackend>(clamped), clamped.limits);

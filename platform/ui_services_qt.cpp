@@ -6,10 +6,16 @@
 
 namespace rariduze {
 
+QtUiServices::QtUiServices(QWidget* owner) {
+  if (owner != nullptr) owners_.push_back(owner);
+}
+
 void QtUiServices::Yield() { QApplication::processEvents(QEventLoop::AllEvents); }
 
 int QtUiServices::ShowMessageBox(const std::string& text, int style, const std::string& title) {
-  QMessageBox box(parent_);
+  // A hidden window has no place on the screen to open over.
+  QWidget* owner = owners_.empty() ? nullptr : owners_.back();
+  QMessageBox box(owner != nullptr && owner->isVisible() ? owner : nullptr);
   box.setWindowTitle(QString::fromStdString(title));
   // Some texts part their sentences with a lone carriage return; show it as a line break.
   QString shown = QString::fromStdString(text);

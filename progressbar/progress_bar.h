@@ -7,6 +7,7 @@
 #include "platform/control_host.h"
 #include "platform/property_store.h"
 #include "platform/ui_services.h"
+#include "progressbar/font_description.h"
 
 namespace rariduze {
 
@@ -35,22 +36,6 @@ enum AlignmentCode : std::int16_t { kAlignLeft = 0, kAlignRight = 1, kAlignCente
 inline constexpr std::int16_t kPointerDefault = 0;
 inline constexpr std::int16_t kPointerCustom = 99;
 bool IsPointerCode(int code);
-
-// A font by value. Its stored form is "name,size[,bold][,italic][,underline][,strikethrough]",
-// for instance "MS Sans Serif,8.25,bold".
-struct FontDescription {
-  std::string name = "MS Sans Serif";
-  double size = 8.25;  // points
-  bool bold = false;
-  bool italic = false;
-  bool underline = false;
-  bool strikethrough = false;
-
-  bool operator==(const FontDescription&) const = default;
-};
-std::string FontText(const FontDescription& font);
-// Fails with 13 (type mismatch) on a text that is not a font.
-FontDescription ParseFontText(const std::string& text);
 
 // The three drawing parts, back to front. Positions and sizes in twips.
 struct RectanglePart {

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <cstring>
 
+#include "platform/ui_services_win32.h"
 #include "platform/wide_text_windows.h"
 #include "progressbar/progress_bar_pixels.h"
 
@@ -284,21 +285,11 @@ void ProgressBarGdi::Redraw() {
 
 void ProgressBarGdi::PartChanged() { ::InvalidateRect(window_, nullptr, FALSE); }
 
-HFONT ProgressBarGdi::SurfaceFont() {
-  NONCLIENTMETRICSW metrics{};
-  metrics.cbSize = sizeof metrics;
-  if (::SystemParametersInfoForDpi(SPI_GETNONCLIENTMETRICS, sizeof metrics, &metrics, 0,
-                                   static_cast<UINT>(dpi_))) {
-    return ::CreateFontIndirectW(&metrics.lfMessageFont);
-  }
-  return nullptr;
-}
-
 float ProgressBarGdi::SurfaceTextHeight(const std::string&) {
   // One line of the surface's own font (the system's message font); the caption's font does
   // not count here.
   HDC dc = ::GetDC(window_);
-  HFONT font = SurfaceFont();
+  HFONT font = CreateMessageFont(dpi_);
   HGDIOBJ old_font =
       ::SelectObject(dc, font != nullptr ? font : ::GetStockObject(DEFAULT_GUI_FONT));
   TEXTMETRICW metrics{};

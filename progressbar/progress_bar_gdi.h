@@ -38,7 +38,6 @@ class ProgressBarGdi : private ProgressBarView {
   static LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wparam, LPARAM lparam);
   void Paint(HDC target);
   bool SetPointer();
-  HFONT SurfaceFont();
 
   void Redraw() override;
   void PartChanged() override;

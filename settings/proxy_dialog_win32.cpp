@@ -6,6 +6,7 @@
 #include <cmath>
 #include <cstdint>
 
+#include "platform/ui_services_win32.h"
 #include "platform/wide_text_windows.h"
 #include "settings/proxy_dialog_layout.h"
 
@@ -19,22 +20,14 @@ constexpr UINT_PTR kPortSubclass = 1;
 
 HINSTANCE Instance() { return ::GetModuleHandleW(nullptr); }
 
-std::wstring WindowText(HWND window) {
-  const int length = ::GetWindowTextLengthW(window);
-  std::wstring text(static_cast<std::size_t>(std::max(0, length)) + 1, L'\0');
-  const int copied = ::GetWindowTextW(window, text.data(), static_cast<int>(text.size()));
-  text.resize(static_cast<std::size_t>(std::max(0, copied)));
-  return text;
-}
-
-// The dialog's own font: the layout was drawn for a small one, which larger fonts would not fit.
+// The dialog's own font at a resolution, bold for the port box.
 HFONT DialogFont(int dpi, bool bold) {
   LOGFONTW description{};
-  description.lfHeight = -static_cast<LONG>(std::lround(8.25 * dpi / 72.0));
+  description.lfHeight = -static_cast<LONG>(std::lround(kProxyDialogFontPoints * dpi / 72.0));
   description.lfWeight = bold ? FW_BOLD : FW_NORMAL;
   description.lfCharSet = DEFAULT_CHARSET;
   description.lfPitchAndFamily = VARIABLE_PITCH | FF_SWISS;
-  wcscpy_s(description.lfFaceName, L"MS Sans Serif");
+  wcscpy_s(description.lfFaceName, Widen(kProxyDialogFontName).c_str());
   return ::CreateFontIndirectW(&description);
 }
 
@@ -104,7 +97,7 @@ frmProxy::~frmProxy() {
 }
 
 void frmProxy::ShowModal() {
-  std::vector<WORD> dialog_template = DialogTemplate(L"Set proxy options");
+  std::vector<WORD> dialog_template = DialogTemplate(Widen(kProxyDialogTitle).c_str());
   // No owner window: the dialog stands on its own; the other windows are disabled instead.
   ::DialogBoxIndirectParamW(Instance(), reinterpret_cast<LPCDLGTEMPLATEW>(dialog_template.data()),
                             nullptr, &DialogProc, reinterpret_cast<LPARAM>(this));
@@ -175,30 +168,28 @@ void frmProxy::BuildControls() {
                  work.top + (work.bottom - work.top - height) / 2, width, height,
                  SWP_NOZORDER | SWP_NOACTIVATE);
 
-  // Created in the tab order: OK, address, port, the labels, the check box, then its labels.
-  auto make = [this](const wchar_t* control_class, const wchar_t* text, DWORD control_style,
+  // Created in the tab order: OK, address, port, the check box, then the labels.
+  auto make = [this](const wchar_t* control_class, const std::string& text, DWORD control_style,
                      DWORD extended_style, int id, const PixelRect& r, HFONT font) {
     HWND control = ::CreateWindowExW(
-        extended_style, control_class, text, WS_CHILD | WS_VISIBLE | control_style, r.left, r.top,
-        r.width, r.height, dialog_, reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), Instance(),
-        nullptr);
+        extended_style, control_class, Widen(text).c_str(), WS_CHILD | WS_VISIBLE | control_style,
+        r.left, r.top, r.width, r.height, dialog_,
+        reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), Instance(), nullptr);
     ::SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
     return control;
   };
-  cmdOk_ = make(L"BUTTON", L"OK", WS_TABSTOP | BS_DEFPUSHBUTTON, 0, IDOK, layout.cmdOk, font_);
-  txtAddress_ = make(L"EDIT", L"", WS_TABSTOP | ES_AUTOHSCROLL, WS_EX_CLIENTEDGE, kTxtAddress,
+  cmdOk_ =
+      make(L"BUTTON", kProxyOkCaption, WS_TABSTOP | BS_DEFPUSHBUTTON, 0, IDOK, layout.cmdOk, font_);
+  txtAddress_ = make(L"EDIT", "", WS_TABSTOP | ES_AUTOHSCROLL, WS_EX_CLIENTEDGE, kTxtAddress,
                      layout.txtAddress, font_);
-  txtPort_ = make(L"EDIT", L"", WS_TABSTOP | ES_AUTOHSCROLL, WS_EX_CLIENTEDGE, kTxtPort,
+  txtPort_ = make(L"EDIT", "", WS_TABSTOP | ES_AUTOHSCROLL, WS_EX_CLIENTEDGE, kTxtPort,
                   layout.txtPort, bold_font_);
   ::SetWindowSubclass(txtPort_, &PortBoxProc, kPortSubclass, 0);
-  const DWORD label = SS_NOPREFIX;
-  make(L"STATIC", L"Address:", label, 0, -1, layout.address_label, font_);
-  make(L"STATIC", L"Port:", label, 0, -1, layout.port_label, font_);
-  make(L"STATIC", L"Set the proxy", label | SS_CENTER, 0, -1, layout.heading, font_);
-  chkLAN_ = make(L"BUTTON", L"", WS_TABSTOP | BS_AUTOCHECKBOX, 0, kChkLan, layout.chkLAN, font_);
-  make(L"STATIC", L"Check this Box If your Pc is connected through a LAN Gateway", label, 0, -1,
-       layout.lan_label, font_);
-  make(L"STATIC", L"<--", label, 0, -1, layout.arrow, font_);
+  chkLAN_ = make(L"BUTTON", "", WS_TABSTOP | BS_AUTOCHECKBOX, 0, kChkLan, layout.chkLAN, font_);
+  for (const ProxyDialogLabel& label : layout.labels) {
+    make(L"STATIC", label.text, SS_NOPREFIX | (label.centred ? SS_CENTER : SS_LEFT), 0, -1,
+         label.place, font_);
+  }
 }
 
 void frmProxy::DisableOtherWindows() {

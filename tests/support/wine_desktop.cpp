@@ -244,6 +244,12 @@ bool WineDesktop::FocusAndType(const std::string& title, const std::vector<std::
   return Xdotool(command).exit_status == 0;
 }
 
+bool WineDesktop::Type(const std::vector<std::string>& keys) {
+  std::vector<std::string> command = {"key", "--delay", "60"};
+  command.insert(command.end(), keys.begin(), keys.end());
+  return Xdotool(command).exit_status == 0;
+}
+
 bool WineDesktop::FocusAndTypeText(const std::string& title, const std::string& text) {
   std::optional<std::string> window = XWindowOf(title);
   if (!window) return false;

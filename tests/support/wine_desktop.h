@@ -77,6 +77,9 @@ class WineDesktop {
   // xdotool key name: "y", "Return", "Tab", "F10").
   bool FocusAndType(const std::string& title, const std::vector<std::string>& keys);
   bool FocusAndTypeText(const std::string& title, const std::string& text);
+  // Sends the keys to whichever window has the keyboard now, as a person who types without
+  // clicking anywhere first.
+  bool Type(const std::vector<std::string>& keys);
   // Focuses the window with title, then clicks at a point of the screen.
   bool FocusAndClick(const std::string& title, int x, int y);
 

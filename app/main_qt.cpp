@@ -1,7 +1,7 @@
 // The updater: one window, shown after its load step, until it unloads and ends the process.
 #include <QApplication>
 
-#include "app/main_window.h"
+#include "app/main_window_qt.h"
 #include "platform/file_system.h"
 #include "platform/internet.h"
 #include "platform/ui_services_qt.h"

@@ -1,4 +1,4 @@
-#include "settings/proxy_dialog.h"
+#include "settings/proxy_dialog_qt.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -9,7 +9,8 @@
 #include <QPushButton>
 #include <QValidator>
 
-#include "platform/twips_qt.h"
+#include "platform/pixel_rect_qt.h"
+#include "settings/proxy_dialog_layout.h"
 
 namespace rariduze {
 namespace {
@@ -32,44 +33,33 @@ frmProxy::frmProxy(ProxyForm& form, QWidget* parent) : QDialog(parent), form_(fo
 }
 
 void frmProxy::BuildControls() {
-  setWindowTitle("Set proxy options");
-  // The layout was drawn for a small dialog font; larger ones would not fit its boxes.
-  QFont small("MS Sans Serif");
+  setWindowTitle(kProxyDialogTitle);
+  QFont small(kProxyDialogFontName);
   small.setStyleHint(QFont::SansSerif);
-  small.setPointSizeF(8.25);
+  small.setPointSizeF(kProxyDialogFontPoints);
   setFont(small);
-  setFixedSize(TwipsToPixels(*this, 4440), TwipsToPixels(*this, 1695, true));
+  const ProxyDialogLayout layout = LayOutProxyDialog(logicalDpiX());
+  setFixedSize(layout.client_width, layout.client_height);
 
-  auto place = [this](QWidget* widget, double left, double top, double width, double height) {
-    widget->setGeometry(TwipsRect(*this, left, top, width, height));
-  };
-  cmdOk_ = new QPushButton("OK", this);
-  place(cmdOk_, 1710, 1200, 1230, 465);
+  cmdOk_ = new QPushButton(kProxyOkCaption, this);
+  cmdOk_->setGeometry(ToQRect(layout.cmdOk));
   cmdOk_->setDefault(true);
   txtAddress_ = new QLineEdit(this);
-  place(txtAddress_, 990, 255, 1950, 330);
+  txtAddress_->setGeometry(ToQRect(layout.txtAddress));
   txtPort_ = new QLineEdit(this);
-  place(txtPort_, 3555, 255, 780, 330);
+  txtPort_->setGeometry(ToQRect(layout.txtPort));
   QFont bold = txtPort_->font();
   bold.setBold(true);
   txtPort_->setFont(bold);
   txtPort_->setValidator(new PortValidator(txtPort_));
-
-  auto* address_label = new QLabel("Address:", this);
-  place(address_label, 45, 300, 945, 240);
-  auto* port_label = new QLabel("Port:", this);
-  place(port_label, 3015, 300, 495, 240);
-  auto* heading = new QLabel("Set the proxy", this);
-  place(heading, 45, 0, 4335, 240);
-  heading->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
   chkLAN_ = new QCheckBox(this);
-  place(chkLAN_, 150, 750, 195, 195);
-  auto* lan_label =
-      new QLabel("Check this Box If your Pc is connected through a LAN Gateway", this);
-  lan_label->setWordWrap(true);
-  place(lan_label, 870, 690, 3135, 435);
-  auto* arrow = new QLabel("<--", this);
-  place(arrow, 420, 720, 345, 300);
+  chkLAN_->setGeometry(ToQRect(layout.chkLAN));
+  for (const ProxyDialogLabel& text : layout.labels) {
+    auto* label = new QLabel(text.text, this);
+    label->setGeometry(ToQRect(text.place));
+    label->setWordWrap(true);
+    label->setAlignment((text.centred ? Qt::AlignHCenter : Qt::AlignLeft) | Qt::AlignTop);
+  }
 
   // Labels take no focus; the tab order runs OK, address, port, then the check box.
   setTabOrder(cmdOk_, txtAddress_);

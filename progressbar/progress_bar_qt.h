@@ -7,15 +7,12 @@
 #include <memory>
 #include <string>
 
+#include "platform/twips.h"
 #include "progressbar/progress_bar.h"
 
 class QPaintDevice;
 
 namespace rariduze {
-
-// Twips per device pixel: 15 at 96 dots per inch, scaled with the device's real resolution.
-double TwipsPerPixelX(const QPaintDevice& device);
-double TwipsPerPixelY(const QPaintDevice& device);
 
 // The colour a code stands for; system colours come from the palette.
 QColor ResolveColour(ColourCode code, const QPalette& palette);
@@ -35,9 +32,8 @@ class ProgressBarWidget : public QWidget, private ProgressBarView {
   TeskShapeProgressBar& bar() { return bar_; }
   const TeskShapeProgressBar& bar() const { return bar_; }
 
-  // Places the widget by twips; the control lays itself out at once.
-  void SetGeometryTwips(double left, double top, double width, double height);
-  void SetSizeTwips(double width, double height);
+  // Places the widget in its parent; the control lays itself out for its size at once.
+  void Place(const PixelRect& place);
 
  protected:
   void paintEvent(QPaintEvent* event) override;

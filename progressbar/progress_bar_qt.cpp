@@ -1,4 +1,4 @@
-#include "progressbar/progress_bar_widget.h"
+#include "progressbar/progress_bar_qt.h"
 
 #include <QCursor>
 #include <QFontMetricsF>
@@ -11,12 +11,12 @@
 #include <cmath>
 #include <iterator>
 
+#include "platform/pixel_rect_qt.h"
 #include "platform/ui_services_qt.h"
+#include "progressbar/progress_bar_pixels.h"
 
 namespace rariduze {
 namespace {
-
-constexpr double kTwipsPerInch = 1440;
 
 struct SystemColourRole {
   QPalette::ColorGroup group;
@@ -75,23 +75,10 @@ Qt::PenStyle PenStyleFor(int border_style) {
   }
 }
 
-int ToPixels(double twips, double twips_per_pixel) {
-  const double pixels = std::round(twips / twips_per_pixel);
-  return static_cast<int>(std::clamp(pixels, -1e6, 1e6));
-}
-
-// Edges are rounded one by one, so parts that share an edge in twips share it in pixels.
-QRect PixelRect(const QPaintDevice& device, double left, double top, double width, double height) {
-  const double tx = TwipsPerPixelX(device);
-  const double ty = TwipsPerPixelY(device);
-  const int x0 = ToPixels(left, tx);
-  const int y0 = ToPixels(top, ty);
-  return QRect(x0, y0, ToPixels(left + width, tx) - x0, ToPixels(top + height, ty) - y0);
-}
-
-void DrawRectangle(QPainter& painter, const QRect& area, const RectanglePart& part,
+void DrawRectangle(QPainter& painter, const PixelRect& place, const RectanglePart& part,
                    const QPalette& palette) {
-  if (area.width() <= 0 || area.height() <= 0) return;  // nothing left to draw, not even a line
+  if (place.width <= 0 || place.height <= 0) return;  // nothing left to draw, not even a line
+  const QRect area = ToQRect(place);
   painter.fillRect(area, ResolveColour(part.fill_colour, palette));
   if (part.border_style == kBorderNone) return;
   QPen pen(ResolveColour(part.border_colour, palette));
@@ -116,16 +103,6 @@ Qt::Alignment HorizontalAlignment(int alignment) {
 }
 
 }  // namespace
-
-double TwipsPerPixelX(const QPaintDevice& device) {
-  const int dpi = device.logicalDpiX();
-  return kTwipsPerInch / (dpi > 0 ? dpi : 96);
-}
-
-double TwipsPerPixelY(const QPaintDevice& device) {
-  const int dpi = device.logicalDpiY();
-  return kTwipsPerInch / (dpi > 0 ? dpi : 96);
-}
 
 QColor ResolveColour(ColourCode code, const QPalette& palette) {
   if ((code & 0xFF000000u) == 0x80000000u) {
@@ -201,13 +178,8 @@ ProgressBarWidget::ProgressBarWidget(QWidget* parent, UiServices* ui, ControlHos
 
 ProgressBarWidget::~ProgressBarWidget() { bar_.SetView(nullptr); }
 
-void ProgressBarWidget::SetGeometryTwips(double left, double top, double width, double height) {
-  setGeometry(PixelRect(*this, left, top, width, height));
-  LayOut();
-}
-
-void ProgressBarWidget::SetSizeTwips(double width, double height) {
-  resize(PixelRect(*this, 0, 0, width, height).size());
+void ProgressBarWidget::Place(const PixelRect& place) {
+  setGeometry(ToQRect(place));
   LayOut();
 }
 
@@ -217,32 +189,24 @@ void ProgressBarWidget::resizeEvent(QResizeEvent* event) {
 }
 
 void ProgressBarWidget::LayOut() {
-  bar_.Resize(static_cast<float>(width() * TwipsPerPixelX(*this)),
-              static_cast<float>(height() * TwipsPerPixelY(*this)));
+  bar_.Resize(static_cast<float>(PixelsToTwips(width(), logicalDpiX())),
+              static_cast<float>(PixelsToTwips(height(), logicalDpiX())));
 }
 
 void ProgressBarWidget::paintEvent(QPaintEvent*) {
   QPainter painter(this);
   const QPalette& colours = palette();
-
-  const RectanglePart& background = bar_.Avanzamento1();
-  DrawRectangle(
-      painter,
-      PixelRect(*this, background.left, background.top, background.width, background.height),
-      background, colours);
-
-  // Stored settings may hold a value outside the range: the bar stays within the background.
-  const RectanglePart& bar = bar_.Avanzamento2();
-  const float bar_width = std::clamp(bar.width, 0.0f, std::max(0.0f, background.width));
-  DrawRectangle(painter, PixelRect(*this, bar.left, bar.top, bar_width, bar.height), bar, colours);
+  const ProgressBarPixels pixels = ProgressBarToPixels(bar_, logicalDpiX());
+  DrawRectangle(painter, pixels.background, bar_.Avanzamento1(), colours);
+  DrawRectangle(painter, pixels.bar, bar_.Avanzamento2(), colours);
 
   const CaptionPart& caption = bar_.Avanzamento3();
-  const QRect box = PixelRect(*this, caption.left, caption.top, caption.width, caption.height);
-  if (box.width() <= 0 || box.height() <= 0) return;
+  if (pixels.caption.width <= 0 || pixels.caption.height <= 0) return;
   painter.setFont(ToQFont(caption.font));
   painter.setPen(ResolveColour(caption.text_colour, colours));
   // No background: the bar shows through. Text outside the box is clipped.
-  painter.drawText(box, HorizontalAlignment(caption.alignment) | Qt::AlignTop | Qt::TextSingleLine,
+  painter.drawText(ToQRect(pixels.caption),
+                   HorizontalAlignment(caption.alignment) | Qt::AlignTop | Qt::TextSingleLine,
                    QString::fromStdString(caption.text));
 }
 
@@ -258,7 +222,7 @@ void ProgressBarWidget::PartChanged() {
 
 float ProgressBarWidget::SurfaceTextHeight(const std::string&) {
   // One line of the surface's own font; the caption's font does not count here.
-  return static_cast<float>(QFontMetricsF(font(), this).height() * TwipsPerPixelY(*this));
+  return static_cast<float>(PixelsToTwips(1, logicalDpiX()) * QFontMetricsF(font(), this).height());
 }
 
 void ProgressBarWidget::ApplyCursor() {

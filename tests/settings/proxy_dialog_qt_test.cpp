@@ -1,7 +1,7 @@
 // The proxy dialog on screen, under Qt's offscreen platform, with a real settings file: the
 // fields it shows, the keys its port box takes, and its OK, close box and Escape. What it does
 // with the settings is tested on ProxyForm (proxy_form_test.cpp).
-#include "settings/proxy_dialog.h"
+#include "settings/proxy_dialog_qt.h"
 
 #include <optional>
 

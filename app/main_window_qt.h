@@ -9,7 +9,7 @@
 #include "platform/control_host.h"
 #include "platform/file_system.h"
 #include "platform/internet.h"
-#include "platform/ui_services.h"
+#include "platform/ui_services_qt.h"
 
 class QAction;
 class QToolButton;
@@ -23,7 +23,8 @@ class ProgressBarWidget;
 // every click, the menu and the close box. Every way of closing it ends the program.
 class frmMain : public QMainWindow, private UpdaterView {
  public:
-  frmMain(UiServices& ui, InternetApi& internet, FileSystem& files, SystemServices& system,
+  // Boxes shown through ui open over the window (and over the settings dialog while it is up).
+  frmMain(QtUiServices& ui, InternetApi& internet, FileSystem& files, SystemServices& system,
           UpdaterSetup setup, QWidget* parent = nullptr);
   ~frmMain() override;
 
@@ -49,7 +50,7 @@ class frmMain : public QMainWindow, private UpdaterView {
   void ShowProxyDialog(ProxyForm& form) override;
   void ProcessEnding() override;
 
-  UiServices& ui_;
+  QtUiServices& ui_;
   NullControlHost control_host_;
   QToolButton* cmdVerifica_ = nullptr;
   QToolButton* cmdStopDownload_ = nullptr;
