@@ -45,8 +45,8 @@ class ProgramIconEngine : public QIconEngine {
 
 }  // namespace
 
-frmMain::frmMain(QtUiServices& ui, InternetApi& internet, FileSystem& files,
-                 SystemServices& system, UpdaterSetup setup, QWidget* parent)
+frmMain::frmMain(QtUiServices& ui, InternetApi& internet, FileSystem& files, SystemServices& system,
+                 UpdaterSetup setup, QWidget* parent)
     : QMainWindow(parent), ui_(ui) {
   BuildWindow();
   ui_.PushOwner(this);

@@ -8,6 +8,10 @@
 
 namespace rariduze::ModuloUp {
 
+using rariduze::IsHttpsUrl;
+using rariduze::SplitUrl;
+using rariduze::TrimAtNul;
+
 // The updater's own directory, ending in the platform's separator ("/" or "\").
 std::string AppDir();
 

@@ -299,8 +299,8 @@ void InternetFile::RequestInformation() {
   bInfoRequested = true;
   std::string host = url_;
   std::string path;
-  const bool secure = ModuloUp::IsHttpsUrl(host);
-  ModuloUp::SplitUrl(host, path);
+  const bool secure = IsHttpsUrl(host);
+  SplitUrl(host, path);
   Yield();
   if (hSession == 0) OpenSession();
   Yield();
@@ -345,7 +345,7 @@ void InternetFile::RequestInformation() {
       internet_.QueryStatusCode(request, buffer.data(), &length);
       // A buffer without a NUL holds no status at all.
       const bool has_status = buffer.find('\0') != std::string::npos;
-      file_exists_ = has_status && ModuloUp::TrimAtNul(buffer) == "200";
+      file_exists_ = has_status && TrimAtNul(buffer) == "200";
       last_modified_ = kNotAvailable;
       file_size_ = -1;
     }

@@ -2,7 +2,7 @@
 
 #include <string_view>
 
-namespace rariduze::ModuloUp {
+namespace rariduze {
 namespace {
 
 // Schemes are case-insensitive: "HTTP://" is as much a scheme as "http://".
@@ -37,4 +37,4 @@ std::string TrimAtNul(const std::string& buffer) {
   return nul == std::string::npos ? buffer : buffer.substr(0, nul);
 }
 
-}  // namespace rariduze::ModuloUp
+}  // namespace rariduze

@@ -82,12 +82,14 @@ void CheckSignatures(const fs::path& folder, const std::string& version, const P
                      std::vector<std::string>& problems) {
   for (const char* name : {kVersionFile, kSetupArchive}) {
     const std::string signature_file = PathText(folder / name) + kSignatureSuffix;
-    const BoundedFile signature = ReadFileUpTo(FileSystem::Default(), signature_file, kMaxSignatureFileBytes);
+    const BoundedFile signature =
+        ReadFileUpTo(FileSystem::Default(), signature_file, kMaxSignatureFileBytes);
     if (signature.outcome != BoundedFile::Outcome::kRead) {
       problems.push_back(std::string("there is no readable signature of \"") + name + "\"");
       continue;
     }
-    const Verification verification = VerifyFile(key, FileSystem::Default(), PathText(folder / name), signature.bytes);
+    const Verification verification =
+        VerifyFile(key, FileSystem::Default(), PathText(folder / name), signature.bytes);
     if (!verification.ok) {
       problems.push_back(std::string("the signature of \"") + name +
                          "\" does not hold with the public key: " + verification.reason);

@@ -91,9 +91,8 @@ std::optional<rariduze::PublicKey> LoadPublicKey(const Arguments& args,
                        hint);
     return std::nullopt;
   }
-  const rariduze::BoundedFile file =
-      rariduze::ReadFileUpTo(rariduze::FileSystem::Default(), PathText(path),
-                             rariduze::kMaxPublicKeyFileBytes);
+  const rariduze::BoundedFile file = rariduze::ReadFileUpTo(
+      rariduze::FileSystem::Default(), PathText(path), rariduze::kMaxPublicKeyFileBytes);
   if (file.outcome != rariduze::BoundedFile::Outcome::kRead) {
     problems.push_back("the public key " + PathText(path) + " cannot be read" + hint);
     return std::nullopt;
@@ -157,8 +156,8 @@ std::optional<std::string> MoveIntoPlace(const fs::path& staged, const fs::path&
 int Publish(const Arguments& args) {
   std::vector<std::string> problems;
   std::optional<std::string> previous;
-  const std::string in_place = rariduze::ModuloUp::ReadInstalledVersion(PathText(args.out / ""),
-                                               rariduze::FileSystem::Default());
+  const std::string in_place = rariduze::ModuloUp::ReadInstalledVersion(
+      PathText(args.out / ""), rariduze::FileSystem::Default());
   if (rariduze::ModuloUp::IsVersionText(in_place)) previous = in_place;
   if (std::optional<std::string> problem = VersionProblem(args.version, previous)) {
     problems.push_back(*problem);
