@@ -12,6 +12,8 @@ struct ProcessOutcome {
   // It succeeded with an exit status that asks for a restart of the computer (the platform
   // decides which statuses say so).
   bool restart_needed = false;
+  // ... and says that it has begun that restart itself.
+  bool restart_initiated = false;
   std::string error;  // why it could not be started, or could not be waited for
   bool Succeeded() const { return started && signal == 0 && (exit_status == 0 || restart_needed); }
 };
@@ -23,7 +25,11 @@ void ResetChildEndHandling();
 
 // Starts the program at path (no shell; the path alone is the program and its first argument),
 // inheriting the environment and the current directory, and waits without a time-out until it
-// has ended.
+// has ended. Where the system asks the user before a program gets administrator rights, a
+// program that needs them is started that way; when the user declines, it is not started.
+// Where windows must answer what other programs send them, the calling thread's windows keep
+// answering during the wait (an installer that tells every window of a change waits for each),
+// and the keyboard and mouse input they get meanwhile is dropped.
 ProcessOutcome RunProgramAndWait(const std::string& path);
 
 // Starts the program at path without waiting; it gets its own session, its standard streams

@@ -199,6 +199,16 @@ class Win32UpdaterTest : public ::testing::Test {
     EXPECT_TRUE(desktop_.Screenshot(artifacts_ + "\\" + name + ".png"));
   }
 
+  // Polls until the file holds something.
+  bool Filled(const std::string& file, seconds limit = kWindowWait) {
+    const auto deadline = std::chrono::steady_clock::now() + limit;
+    while (ReadFile(file).empty()) {
+      if (std::chrono::steady_clock::now() > deadline) return false;
+      std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    }
+    return true;
+  }
+
   bool TempFileThere(const std::string& name) {
     return FileIsThere(temp_folder_ + PathSeparator() + name);
   }
@@ -498,6 +508,37 @@ TEST_F(Win32UpdaterTest, AFailingInstallerIsReportedAndTheWindowReturnsToIdle) {
     return m.enabled && check != nullptr && check->enabled && !m.Child("Stop Download")->enabled;
   }));
   EXPECT_EQ(ReadFile(app_.File("versionZT.dat")), "1.0.22\r\n");
+  EXPECT_TRUE(desktop_.ProgramRunning());
+}
+
+// While the installer runs, the window answers what other programs send it (an installer that
+// tells every window of a change of settings waits for each one's answer), but not the user: a
+// click on "Exit" and an Alt+F4 then are dropped, not carried out once the installer has ended.
+TEST_F(Win32UpdaterTest, DuringTheInstallationTheWindowAnswersOtherProgramsButNotTheUser) {
+  TestDir marks("w32-marks");
+  const std::string installer_ran = marks.File("ran");
+  const std::string installer_may_end = marks.File("end");
+  ServeUpdate();
+  PublishVersion("1.0.23");
+  PublishSetup(BuildFile(RARIDUZE_TEST_STAND_IN));
+  StartUpdater({"RARIDUZE_STAND_IN_BROADCAST=1", "RARIDUZE_STAND_IN_MARK=" + installer_ran,
+                "RARIDUZE_STAND_IN_WAIT_FOR=" + installer_may_end, "RARIDUZE_STAND_IN_EXIT=3"});
+  Click(kMainTitle, "Check for New version");
+  ASSERT_NE(WaitForBox("Update available").find("1.0.23"), std::string::npos);
+  ASSERT_TRUE(desktop_.FocusAndType("Update available", {"y"}));
+  // The installer marks its run once every window has answered its broadcast.
+  ASSERT_TRUE(Filled(installer_ran)) << "the installer's broadcast was not answered";
+
+  Click(kMainTitle, "Exit");
+  ASSERT_TRUE(desktop_.FocusAndType(kMainTitle, {"alt+F4"}));
+  WriteFile(installer_may_end, "now");
+  EXPECT_EQ(WaitForBox("RARiduze"),
+            "The update could not be installed: the installer ended with exit status 3.");
+  ASSERT_TRUE(desktop_.FocusAndType("RARiduze", {"Return"}));
+  EXPECT_TRUE(WaitForMain([](const ScreenWindow& m) {
+    const ScreenWindow* check = m.Child("Check for New version");
+    return m.enabled && check != nullptr && check->enabled;
+  }));
   EXPECT_TRUE(desktop_.ProgramRunning());
 }
 
