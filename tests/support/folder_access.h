@@ -16,8 +16,8 @@ std::string WhyNotPrivate(const std::string& folder);
 void OpenToEveryone(const std::string& folder);
 
 // Makes link a link to the folder target as the system makes them: a symbolic link; on Windows
-// a junction, or under Wine, which makes none, a Linux symbolic link, which Wine shows as a
-// reparse point. False with the reason in *why when the system makes neither.
+// a junction (mklink /J), or under Wine, which makes none, a Linux symbolic link, which Wine
+// shows as a reparse point. False with the reason in *why when neither can be made.
 bool MakeFolderLink(const std::string& link, const std::string& target, std::string* why);
 
 // Writes a file under exactly this name, which on Windows may end in a dot or a blank.

@@ -2,9 +2,7 @@
 // After windows.h, which they need:
 #include <aclapi.h>
 #include <sddl.h>
-#include <winioctl.h>
 
-#include <cstring>
 #include <vector>
 
 #include "platform/wide_text_windows.h"
@@ -38,49 +36,9 @@ std::string CurrentUserSidText() {
   return text;
 }
 
-// A junction at link pointing to target, as Windows makes them.
-bool MakeJunction(const std::string& link, const std::string& target, std::string* why) {
-  const std::wstring link_path = Utf8Path(link).wstring();
-  const std::wstring substitute = L"\\??\\" + Utf8Path(target).wstring();
-  if (!::CreateDirectoryW(link_path.c_str(), nullptr)) {
-    *why = "CreateDirectoryW failed";
-    return false;
-  }
-  HANDLE handle = ::CreateFileW(link_path.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
-                                FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
-  if (handle == INVALID_HANDLE_VALUE) {
-    ::RemoveDirectoryW(link_path.c_str());
-    *why = "the folder cannot be opened for a reparse point";
-    return false;
-  }
-  // The mount point record: tag, lengths, then the substitute and print names, each ending in
-  // a NUL.
-  const std::size_t substitute_bytes = substitute.size() * sizeof(wchar_t);
-  std::vector<char> record(8 + 8 + 2 * (substitute_bytes + sizeof(wchar_t)), '\0');
-  auto put16 = [&record](std::size_t at, std::size_t value) {
-    record[at] = static_cast<char>(value & 0xff);
-    record[at + 1] = static_cast<char>((value >> 8) & 0xff);
-  };
-  const DWORD tag = IO_REPARSE_TAG_MOUNT_POINT;
-  std::memcpy(record.data(), &tag, sizeof tag);
-  put16(4, record.size() - 8);
-  put16(8, 0);                                    // substitute name offset
-  put16(10, substitute_bytes);                    // its length
-  put16(12, substitute_bytes + sizeof(wchar_t));  // print name offset
-  put16(14, substitute_bytes);                    // its length
-  std::memcpy(record.data() + 16, substitute.c_str(), substitute_bytes);
-  std::memcpy(record.data() + 16 + substitute_bytes + sizeof(wchar_t), substitute.c_str(),
-              substitute_bytes);
-  DWORD returned = 0;
-  BOOL made = ::DeviceIoControl(handle, FSCTL_SET_REPARSE_POINT, record.data(),
-                                static_cast<DWORD>(record.size()), nullptr, 0, &returned, nullptr);
-  DWORD error = ::GetLastError();
-  ::CloseHandle(handle);
-  if (!made) {
-    ::RemoveDirectoryW(link_path.c_str());
-    *why = "FSCTL_SET_REPARSE_POINT fails with error " + std::to_string(error);
-  }
-  return made != 0;
+bool IsReparsePoint(const std::string& path) {
+  const DWORD attributes = ::GetFileAttributesW(Utf8Path(path).wstring().c_str());
+  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
 }
 
 }  // namespace
@@ -131,18 +89,13 @@ void OpenToEveryone(const std::string& folder) {
 }
 
 bool MakeFolderLink(const std::string& link, const std::string& target, std::string* why) {
-  if (MakeJunction(link, target, why)) return true;
+  // Wine's mklink makes nothing and says nothing.
+  const ProgramRun mklink = RunProgram({"cmd.exe", "/c", "mklink", "/J", link, target});
+  if (IsReparsePoint(link)) return true;
   const ProgramRun ln = RunProgram({"ln", "-s", UnixPath(target), UnixPath(link)});
-  if (ln.exit_status != 0) {
-    *why += "; ln: " + ln.errors;
-    return false;
-  }
-  const DWORD attributes = ::GetFileAttributesW(Utf8Path(link).wstring().c_str());
-  if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_REPARSE_POINT) == 0) {
-    *why += "; a Linux symbolic link is no reparse point here";
-    return false;
-  }
-  return true;
+  if (IsReparsePoint(link)) return true;
+  *why = "mklink /J: " + mklink.output + mklink.errors + "; ln -s: " + ln.errors;
+  return false;
 }
 
 void WriteExactFile(const std::string& path, const std::string& bytes) {
