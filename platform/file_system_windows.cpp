@@ -96,16 +96,18 @@ class WindowsFileSystem : public FileSystem {
     return (static_cast<std::int64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
   }
 
+  // Removal reaches the exact name: an archive entry "victim." that was never written must not
+  // take the user's "victim" with it.
   bool Remove(const std::string& path) override {
     if (path.empty()) return true;
-    if (::DeleteFileW(WidePath(path).c_str())) return true;
+    if (::DeleteFileW(ExactPath(path).c_str())) return true;
     DWORD error = ::GetLastError();
     return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND;
   }
 
   bool RemoveEmptyFolder(const std::string& path) override {
     if (path.empty()) return false;
-    if (::RemoveDirectoryW(WidePath(path).c_str())) return true;
+    if (::RemoveDirectoryW(ExactPath(path).c_str())) return true;
     DWORD error = ::GetLastError();
     return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND;
   }

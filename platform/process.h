@@ -25,7 +25,11 @@ void ResetChildEndHandling();
 
 // Starts the program at path (no shell; the path alone is the program and its first argument),
 // inheriting the environment and the current directory, and waits without a time-out until it
-// has ended.
+// has ended. Where the system asks the user before a program gets administrator rights, a
+// program that needs them is started that way; when the user declines, it is not started.
+// Where windows must answer what other programs send them, the calling thread's windows keep
+// answering during the wait (an installer that tells every window of a change waits for each),
+// and the keyboard and mouse input they get meanwhile is dropped.
 ProcessOutcome RunProgramAndWait(const std::string& path);
 
 // Starts the program at path without waiting; it gets its own session, its standard streams

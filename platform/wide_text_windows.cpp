@@ -1,6 +1,7 @@
 #include "platform/wide_text_windows.h"
 
 #include <algorithm>
+#include <vector>
 
 #include "platform/windows_api.h"
 
@@ -30,6 +31,44 @@ std::wstring WidePath(const std::string& path) {
   std::wstring wide = Widen(path);
   std::replace(wide.begin(), wide.end(), L'/', L'\\');
   return wide;
+}
+
+std::wstring ExactPath(const std::string& path) {
+  const std::wstring wide = WidePath(path);
+  if (wide.rfind(L"\\\\?\\", 0) == 0 || wide.rfind(L"\\\\.\\", 0) == 0) return wide;
+  std::wstring exact;
+  std::size_t start = 0;
+  std::size_t fixed_steps = 0;  // steps that ".." does not climb above: a share's server, name
+  const bool drive = wide.size() >= 3 && wide[1] == L':' && wide[2] == L'\\' &&
+                     ((wide[0] >= L'A' && wide[0] <= L'Z') || (wide[0] >= L'a' && wide[0] <= L'z'));
+  if (drive) {
+    exact = L"\\\\?\\" + wide.substr(0, 2);
+    start = 3;
+  } else if (wide.size() > 2 && wide[0] == L'\\' && wide[1] == L'\\') {
+    exact = L"\\\\?\\UNC";
+    start = 2;
+    fixed_steps = 2;
+  } else {
+    return wide;  // relative to a current folder: only Windows' own reading can place it
+  }
+  // "." and ".." steps and doubled separators go, as Windows would take them away; nothing
+  // else of a name changes.
+  std::vector<std::wstring> steps;
+  for (std::size_t at = start; at <= wide.size();) {
+    std::size_t end = wide.find(L'\\', at);
+    if (end == std::wstring::npos) end = wide.size();
+    const std::wstring step = wide.substr(at, end - at);
+    if (step == L"..") {
+      if (steps.size() > fixed_steps) steps.pop_back();
+    } else if (!step.empty() && step != L".") {
+      steps.push_back(step);
+    }
+    at = end + 1;
+  }
+  for (const std::wstring& step : steps) exact += L'\\' + step;
+  // A drive's root keeps its separator: "\\?\C:" would name the volume itself.
+  if (steps.empty()) exact += L'\\';
+  return exact;
 }
 
 std::string SystemErrorText(unsigned long code) {

@@ -13,6 +13,12 @@ std::string Narrow(const wchar_t* text, std::size_t length);
 // A path for a Win32 call: UTF-16, with "/" turned into "\".
 std::wstring WidePath(const std::string& path);
 
+// A path for a Win32 call that must reach exactly the file of that name. An absolute path
+// takes the "\\?\" form, in which Windows changes no name: "victim." stays "victim.", where the
+// plain form drops the dot and reaches "victim". Its "." and ".." steps and doubled separators
+// are taken away first, as Windows would. Any other path is as WidePath gives it.
+std::wstring ExactPath(const std::string& path);
+
 // The system's text for a Win32 error code, without the trailing line break.
 std::string SystemErrorText(unsigned long code);
 

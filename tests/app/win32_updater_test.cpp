@@ -1,24 +1,21 @@
-// The built Windows updater under Wine, on a desktop of the test's own, worked as a person would:
+// The Windows updater under Wine, on a desktop of the test's own, worked as a person would:
 // windows found by their titles, focused, then keys typed and buttons clicked; what the windows
 // show is read off the screen. The update is served by nginx on loopback, installed by the demo
 // installer and followed by the demo application, all built for Windows. Pictures of the
-// window in its states go to the build tree for a person to look at.
+// window in its states go to the build tree for a person to look at. The program is a copy made
+// of the built updater's objects, but for its update directory: the test's server.
 #include <algorithm>
 #include <chrono>
 #include <filesystem>
 #include <fstream>
-#include <random>
-#include <regex>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include <gtest/gtest.h>
 
-#include "platform/program_version.h"
 #include "tests/support/child_process.h"
 #include "tests/support/host.h"
-#include "tests/support/loopback_socket.h"
 #include "tests/support/nginx_server.h"
 #include "tests/support/test_data.h"
 #include "tests/support/test_dir.h"
@@ -60,23 +57,6 @@ std::string BoxText(const ScreenWindow& box) {
   return {};
 }
 
-// A loopback port with as many digits as the build's own update port, so the update directory
-// fixed in the program can be moved onto it in a copy of the program.
-std::uint16_t FreePortLike(std::uint16_t built_port) {
-  const int digits = static_cast<int>(std::to_string(built_port).size());
-  int low = 1;
-  for (int i = 1; i < digits; ++i) low *= 10;
-  const int high = std::min(65535, low * 10 - 1);
-  low = std::max(low, 1024);
-  static std::mt19937 random(std::random_device{}());
-  for (int attempt = 0; attempt < 200; ++attempt) {
-    const auto wanted =
-        static_cast<std::uint16_t>(std::uniform_int_distribution<int>(low, high)(random));
-    if (ProbeLoopbackPort(wanted) == wanted) return wanted;
-  }
-  throw std::runtime_error("no free loopback port with " + std::to_string(digits) + " digits");
-}
-
 class Win32UpdaterTest : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -88,31 +68,13 @@ class Win32UpdaterTest : public ::testing::Test {
     std::filesystem::create_directories(artifacts_);
   }
 
-  // Serves www on a port of its own and points the updater at it: the update directory is
-  // fixed in the program, so the copy of the program gets the test's port in its place.
+  // Serves www on a port of its own, which the test's copy of the program is told to take for
+  // its update directory.
   void ServeUpdate(const std::string& server_config = {}) {
-    const std::regex loopback(R"(http://127\.0\.0\.1:(\d+)/)");
-    std::smatch match;
-    const std::string built = kUpdateDirectoryUrl;
-    if (!std::regex_match(built, match, loopback)) {
-      GTEST_SKIP() << "this build's update directory " << built << " is not on loopback";
-    }
-    const auto built_port = static_cast<std::uint16_t>(std::stoi(match[1].str()));
     NginxOptions options;
     options.root = www_.path();
     options.server_config = server_config;
-    options.pick_port = [built_port] { return FreePortLike(built_port); };
     nginx_ = std::make_unique<NginxServer>(options);
-    const std::string moved = "http://127.0.0.1:" + std::to_string(nginx_->port()) + "/";
-    ASSERT_EQ(moved.size(), built.size());
-
-    const std::string program = ReadFile(app_.File("RARiduze.exe"));
-    const std::size_t at = program.find(built + '\0');
-    ASSERT_NE(at, std::string::npos) << "the update directory is not in the program";
-    ASSERT_EQ(program.find(built + '\0', at + 1), std::string::npos);
-    std::string patched = program;
-    patched.replace(at, moved.size(), moved);
-    WriteFile(app_.File("RARiduze.exe"), patched);
   }
 
   void PublishVersion(const std::string& version) {
@@ -134,6 +96,7 @@ class Win32UpdaterTest : public ::testing::Test {
   void StartUpdater(std::vector<std::string> environment = {}, bool wait_for_window = true) {
     environment.push_back("TEMP=" + temp_folder_);
     environment.push_back("TMP=" + temp_folder_);
+    if (nginx_) environment.push_back("RARIDUZE_TEST_UPDATE_URL=" + nginx_->Url("/"));
     ASSERT_TRUE(desktop_.Start(app_.File("RARiduze.exe"), environment));
     if (!wait_for_window) return;
     ASSERT_TRUE(desktop_.WaitForWindow(kMainTitle, kWindowWait)) << "the window did not appear";
@@ -197,6 +160,16 @@ class Win32UpdaterTest : public ::testing::Test {
 
   void Picture(const std::string& name) {
     EXPECT_TRUE(desktop_.Screenshot(artifacts_ + "\\" + name + ".png"));
+  }
+
+  // Polls until the file holds something.
+  bool Filled(const std::string& file, seconds limit = kWindowWait) {
+    const auto deadline = std::chrono::steady_clock::now() + limit;
+    while (ReadFile(file).empty()) {
+      if (std::chrono::steady_clock::now() > deadline) return false;
+      std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    }
+    return true;
   }
 
   bool TempFileThere(const std::string& name) {
@@ -500,6 +473,37 @@ TEST_F(Win32UpdaterTest, AFailingInstallerIsReportedAndTheWindowReturnsToIdle) {
     return m.enabled && check != nullptr && check->enabled && !m.Child("Stop Download")->enabled;
   }));
   EXPECT_EQ(ReadFile(app_.File("versionZT.dat")), "1.0.22\r\n");
+  EXPECT_TRUE(desktop_.ProgramRunning());
+}
+
+// While the installer runs, the window answers what other programs send it (an installer that
+// tells every window of a change of settings waits for each one's answer), but not the user: a
+// click on "Exit" and an Alt+F4 then are dropped, not carried out once the installer has ended.
+TEST_F(Win32UpdaterTest, DuringTheInstallationTheWindowAnswersOtherProgramsButNotTheUser) {
+  TestDir marks("w32-marks");
+  const std::string installer_ran = marks.File("ran");
+  const std::string installer_may_end = marks.File("end");
+  ServeUpdate();
+  PublishVersion("1.0.23");
+  PublishSetup(BuildFile(RARIDUZE_TEST_STAND_IN));
+  StartUpdater({"RARIDUZE_STAND_IN_BROADCAST=1", "RARIDUZE_STAND_IN_MARK=" + installer_ran,
+                "RARIDUZE_STAND_IN_WAIT_FOR=" + installer_may_end, "RARIDUZE_STAND_IN_EXIT=3"});
+  Click(kMainTitle, "Check for New version");
+  ASSERT_NE(WaitForBox("Update available").find("1.0.23"), std::string::npos);
+  ASSERT_TRUE(desktop_.FocusAndType("Update available", {"y"}));
+  // The installer marks its run once every window has answered its broadcast.
+  ASSERT_TRUE(Filled(installer_ran)) << "the installer's broadcast was not answered";
+
+  Click(kMainTitle, "Exit");
+  ASSERT_TRUE(desktop_.FocusAndType(kMainTitle, {"alt+F4"}));
+  WriteFile(installer_may_end, "now");
+  EXPECT_EQ(WaitForBox("RARiduze"),
+            "The update could not be installed: the installer ended with exit status 3.");
+  ASSERT_TRUE(desktop_.FocusAndType("RARiduze", {"Return"}));
+  EXPECT_TRUE(WaitForMain([](const ScreenWindow& m) {
+    const ScreenWindow* check = m.Child("Check for New version");
+    return m.enabled && check != nullptr && check->enabled;
+  }));
   EXPECT_TRUE(desktop_.ProgramRunning());
 }
 

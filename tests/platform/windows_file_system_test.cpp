@@ -8,6 +8,7 @@
 
 #include "platform/failure.h"
 #include "platform/file_system.h"
+#include "tests/support/folder_access.h"
 #include "tests/support/test_dir.h"
 
 namespace rariduze::testing {
@@ -41,6 +42,27 @@ TEST(WindowsFileSystem, NamesOutsideAnyCodePageWorkThroughout) {
   EXPECT_TRUE(files.Remove(path));
   EXPECT_FALSE(files.Exists(path));
   EXPECT_TRUE(files.Remove(path)) << "a file that is gone already counts as removed";
+}
+
+// The clean-up deletes what an archive's entries named: "victim." (never written: Windows
+// does not hold such names) must not reach the user's "victim", which it would with the dot
+// dropped.
+TEST(WindowsFileSystem, RemovalReachesOnlyTheExactName) {
+  TestDir dir("exact");
+  FileSystem& files = FileSystem::Default();
+  WriteFile(dir.File("victim"), "the user's");
+  std::filesystem::create_directory(std::filesystem::u8path(dir.File("folder")));
+  for (const char* name : {"victim.", "victim ", "victim. .", "sub\\..\\victim."}) {
+    EXPECT_TRUE(files.Remove(dir.File(name))) << name << ": there is none, so it counts as gone";
+  }
+  EXPECT_TRUE(files.RemoveEmptyFolder(dir.File("folder.")));
+  EXPECT_EQ(ReadFile(dir.File("victim")), "the user's");
+  EXPECT_EQ(EntriesIn(dir.path()), 2);
+
+  WriteExactFile(dir.File("victim."), "the archive's");
+  EXPECT_TRUE(files.Remove(dir.File("victim.")));
+  EXPECT_EQ(ReadFile(dir.File("victim")), "the user's");
+  EXPECT_EQ(EntriesIn(dir.path()), 2) << "the file named with the dot is still there";
 }
 
 TEST(WindowsFileSystem, AFileBeingDownloadedCannotBeDeleted) {

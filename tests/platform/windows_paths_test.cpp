@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include "platform/system_paths.h"
+#include "platform/wide_text_windows.h"
 #include "tests/support/host.h"
 #include "tests/support/test_dir.h"
 
@@ -17,6 +18,29 @@ TEST(WindowsPaths, TheExecutableKnowsItsFolderAndName) {
   const std::string dir = ExecutableDirectory();
   EXPECT_TRUE(std::filesystem::exists(dir + "\\" + ExecutableName())) << dir;
   EXPECT_NE(dir.back(), '\\');
+}
+
+// The form in which Windows changes no name: "." and ".." steps go as Windows reads them,
+// nothing else does, and what is not absolute stays as it is.
+TEST(WindowsPaths, ExactPathsAskForTheNameAsItIs) {
+  struct Case {
+    const char* path;
+    const wchar_t* exact;
+  };
+  for (const Case& c : {
+           Case{"C:\\Temp\\victim.", L"\\\\?\\C:\\Temp\\victim."},
+           Case{"C:/Temp/run/name ", L"\\\\?\\C:\\Temp\\run\\name "},
+           Case{"C:\\Temp\\.\\a\\\\..\\b.", L"\\\\?\\C:\\Temp\\b."},
+           Case{"C:\\..\\..\\x", L"\\\\?\\C:\\x"},
+           Case{"C:\\", L"\\\\?\\C:\\"},
+           Case{"\\\\server\\share\\..\\..\\x.", L"\\\\?\\UNC\\server\\share\\x."},
+           Case{"\\\\?\\C:\\a\\..\\b", L"\\\\?\\C:\\a\\..\\b"},
+           Case{"relative\\x.", L"relative\\x."},
+           Case{"\\rooted\\x.", L"\\rooted\\x."},
+           Case{"C:drive-relative.", L"C:drive-relative."},
+       }) {
+    EXPECT_EQ(ExactPath(c.path), c.exact) << c.path;
+  }
 }
 
 TEST(WindowsPaths, TheTemporaryFolderIsTheUsersOwnEndingInASeparator) {

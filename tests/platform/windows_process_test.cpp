@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include "platform/process.h"
+#include "platform/process_windows.h"
 #include "tests/support/host.h"
 #include "tests/support/test_dir.h"
 
@@ -15,10 +16,12 @@ namespace {
 
 class WindowsProcessTest : public ::testing::Test {
  protected:
+  void TearDown() override { SetElevationForTesting(ElevationForTesting::kAsTheSystemSays); }
+
   // A copy of the stand-in program under the given name.
-  std::string StandIn(const std::string& name) {
+  std::string StandIn(const std::string& name, const char* built = RARIDUZE_TEST_STAND_IN) {
     const std::string path = dir_.File(name);
-    std::filesystem::copy_file(PlatformPath(RARIDUZE_TEST_STAND_IN), path);
+    std::filesystem::copy_file(PlatformPath(built), path);
     return path;
   }
   bool MarkAppears() {
@@ -64,6 +67,32 @@ TEST_F(WindowsProcessTest, AProgramThatCannotStartSaysWhy) {
   EXPECT_NE(no_program.error.find("text.exe"), std::string::npos) << no_program.error;
 
   EXPECT_FALSE(RunProgramAndWait("").started);
+  EXPECT_TRUE(ReadFile(mark_).empty());
+}
+
+// Windows starts an installer that asks for administrator rights only once the user has agreed
+// to the system's question; Wine asks nothing, so its first answer is made as Windows gives it.
+TEST_F(WindowsProcessTest, AnInstallerThatNeedsAdministratorRightsRunsOnceTheUserAgrees) {
+  const std::string program = StandIn("setup ZT.exe", RARIDUZE_TEST_ADMIN_STAND_IN);
+  ScopedEnv exit_code("RARIDUZE_STAND_IN_EXIT", "7");
+  SetElevationForTesting(ElevationForTesting::kRequired);
+
+  ProcessOutcome outcome = RunProgramAndWait(program);
+
+  EXPECT_TRUE(outcome.started) << outcome.error;
+  EXPECT_EQ(outcome.exit_status, 7) << "the end of the elevated run was not awaited";
+  EXPECT_EQ(ReadFile(mark_), program + "\n");
+}
+
+TEST_F(WindowsProcessTest, AnInstallerRefusedAdministratorRightsIsNotStarted) {
+  const std::string program = StandIn("setupZT.exe", RARIDUZE_TEST_ADMIN_STAND_IN);
+  SetElevationForTesting(ElevationForTesting::kRequiredAndDeclined);
+
+  ProcessOutcome outcome = RunProgramAndWait(program);
+
+  EXPECT_FALSE(outcome.started);
+  EXPECT_EQ(outcome.error, program + ": the request for administrator rights was declined");
+  EXPECT_FALSE(outcome.Succeeded());
   EXPECT_TRUE(ReadFile(mark_).empty());
 }
 

@@ -15,7 +15,7 @@ NginxServer::NginxServer(NginxOptions options) : options_(std::move(options)) {
   std::string errors;
   // The port is free when picked but may be taken before nginx binds it: try a few.
   for (int attempt = 0; attempt < 5; ++attempt) {
-    port_ = options_.pick_port ? options_.pick_port() : FreeLoopbackPort();
+    port_ = FreeLoopbackPort();
     std::string config = WriteConfig();
     process_ = std::make_unique<ChildProcess>(
         std::vector<std::string>{"nginx", "-p", dir_.path() + "/", "-c", config, "-e",

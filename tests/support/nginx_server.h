@@ -1,7 +1,6 @@
 #pragma once
 
 #include <cstdint>
-#include <functional>
 #include <memory>
 #include <string>
 
@@ -16,8 +15,6 @@ struct NginxOptions {
   std::string http_config;        // more lines for the http block
   std::string listen_parameters;  // after the address on the listen line, e.g. "ssl"
   std::string scheme = "http";    // of the addresses Url() gives
-  // Picks the port to listen on; a free one by default.
-  std::function<std::uint16_t()> pick_port;
 };
 
 // A real nginx serving a folder on a free 127.0.0.1 port, with its configuration, pid file,

@@ -7,6 +7,7 @@
 #include <random>
 #include <sstream>
 
+#include "platform/run_directory.h"
 #include "tests/support/host.h"
 
 namespace rariduze::testing {
@@ -28,24 +29,15 @@ TestDir::TestDir(const std::string& label) {
   static const std::string tag = std::to_string(std::random_device{}() % 1000000);
   static std::atomic<int> counter{0};
   path_ = TestWorkRoot() + PathSeparator() + label + "-" + tag + "-" + std::to_string(counter++);
-  std::filesystem::remove_all(Utf8Path(path_));
+  RemoveDirectoryTree(path_);
   std::filesystem::create_directories(Utf8Path(path_));
 }
 
 std::string TestDir::File(const std::string& name) const { return path_ + PathSeparator() + name; }
 
-TestDir::~TestDir() {
-  std::error_code ignored;
-  // Tests may leave read-only folders behind; make them writable before removing.
-  for (auto it = std::filesystem::recursive_directory_iterator(Utf8Path(path_), ignored);
-       it != std::filesystem::recursive_directory_iterator(); it.increment(ignored)) {
-    if (it->is_directory(ignored) && !it->is_symlink(ignored)) {
-      std::filesystem::permissions(it->path(), std::filesystem::perms::owner_all,
-                                   std::filesystem::perm_options::add, ignored);
-    }
-  }
-  std::filesystem::remove_all(Utf8Path(path_), ignored);
-}
+// Tests leave read-only folders, links out of the folder and names that Windows reads as
+// others ("name."), which the file system library's removal follows or loops on for ever.
+TestDir::~TestDir() { RemoveDirectoryTree(path_); }
 
 std::filesystem::path Utf8Path(const std::string& path) {
   return std::filesystem::path(std::u8string(path.begin(), path.end()));
