@@ -14,6 +14,8 @@ std::string AppDir() {
 
 namespace rariduze {
 
-std::optional<std::string> TempDir(std::string* error) { return PrivateTempDirectory(error); }
+std::optional<std::string> TempDir(SystemServices& system, std::string* error) {
+  return system.RunTempDirectory(error);
+}
 
 }  // namespace rariduze

@@ -4,6 +4,7 @@
 #include <string>
 
 // SplitUrl and TrimAtNul of this module live with the transfer control, which needs them.
+#include "platform/system_services.h"
 #include "transfer/request_text.h"
 
 namespace rariduze::ModuloUp {
@@ -19,10 +20,10 @@ std::string AppDir();
 
 namespace rariduze {
 
-// The user's private temporary directory, ending in the separator: the updater extracts and
-// runs an installer there, so other users must not reach it (on Linux a folder of the user's
-// own under $TMPDIR or /tmp; on Windows the user's temporary folder). Nothing, with the reason
-// in *error, when no safe folder can be had.
-std::optional<std::string> TempDir(std::string* error = nullptr);
+// The temporary directory of this run, ending in the separator: the updater downloads,
+// verifies, extracts and runs an installer there, so neither other users nor another run of
+// the updater may reach it (a fresh folder of this run's own in the user's private temporary
+// folder). Nothing, with the reason in *error, when no safe folder can be had.
+std::optional<std::string> TempDir(SystemServices& system, std::string* error = nullptr);
 
 }  // namespace rariduze

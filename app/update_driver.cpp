@@ -121,7 +121,7 @@ void UpdateDriver::PrepareRequest(int stage) {
 
 std::optional<std::string> UpdateDriver::TempDirOrReport() {
   std::string why;
-  std::optional<std::string> dir = system_.RunTempDirectory(&why);
+  std::optional<std::string> dir = TempDir(system_, &why);
   if (!dir) {
     ui_.MessageBox("The private temporary folder could not be prepared: " + why, kStyleOkStop);
   }
@@ -289,7 +289,7 @@ void UpdateDriver::ReturnToIdle() {
 void UpdateDriver::Form_Unload() {
   // Every step ignores its own failure; there is no way back from here.
   std::string ignored;
-  if (std::optional<std::string> temp = system_.RunTempDirectory(&ignored)) {
+  if (std::optional<std::string> temp = TempDir(system_, &ignored)) {
     for (const std::string& name : kTemporaryFiles) {
       if (files_.Exists(*temp + name)) files_.Remove(*temp + name);
     }

@@ -4,6 +4,7 @@
 #include <string>
 
 #include "app/installer.h"
+#include "app/paths.h"
 #include "app/update_driver.h"
 #include "app/update_files.h"
 #include "platform/failure.h"
@@ -43,7 +44,7 @@ void UpdateDriver::StartSetupDownload() {
   if (DownloadInto(kSetupArchiveFile, kStageSetupArchive, INT32_MAX) == Download::kCutOff) {
     // More than the server announced is not the archive it announced: nothing of it is kept.
     std::string ignored;
-    if (auto temp = system_.RunTempDirectory(&ignored)) files_.Remove(*temp + kSetupArchiveFile);
+    if (auto temp = TempDir(system_, &ignored)) files_.Remove(*temp + kSetupArchiveFile);
     ReportInstallFailure("the setup archive is larger than the update server announced.");
   }
 }

@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <string>
 
@@ -39,8 +40,11 @@ class SystemServices {
   // Ends the process: no further code of any window or object runs.
   [[noreturn]] virtual void EndProcess(int exit_code) = 0;
 
-  // This machine's own.
+  // This machine's own, for this run of the program.
   static SystemServices& Default();
+  // This machine's own as another run of the program would have them (a folder of its own):
+  // for tools and tests that play two runs at once.
+  static std::unique_ptr<SystemServices> ForAnotherRun();
 };
 
 }  // namespace rariduze

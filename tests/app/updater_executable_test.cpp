@@ -7,7 +7,9 @@
 #include <cstdlib>
 #include <filesystem>
 #include <sstream>
+#include <string>
 #include <thread>
+#include <vector>
 
 #include <gtest/gtest.h>
 
@@ -36,7 +38,7 @@ int GeometryValue(const std::string& shell_output, const std::string& key) {
   return -1;
 }
 
-TEST(UpdaterExecutable, ExitClickDeletesTemporaryFilesAndStartsTheServedApplication) {
+TEST(UpdaterExecutable, ExitClickLeavesNothingBehindAndStartsTheServedApplication) {
   XvfbServer xvfb;
   ASSERT_TRUE(xvfb.running()) << xvfb.error();
   ScopedDisplay display(xvfb.display());
@@ -50,11 +52,12 @@ TEST(UpdaterExecutable, ExitClickDeletesTemporaryFilesAndStartsTheServedApplicat
   // where to leave its mark.
   std::filesystem::copy_file(RARIDUZE_TEST_STAND_IN, app.File("Zentri Pc.exe"));
 
-  // A version file left in the updater's private temporary folder by an earlier run.
+  // The updater's private temporary folder, with the folder of another run in it.
   TestDir temp_base("exe-tmp");
   const std::string temp = temp_base.File("rariduze-" + std::to_string(::geteuid()));
   ASSERT_EQ(::mkdir(temp.c_str(), 0700), 0);
-  WriteFile(temp + "/ZTVersion", "1.0.23\r\n");
+  ASSERT_EQ(::mkdir((temp + "/another-run").c_str(), 0700), 0);
+  WriteFile(temp + "/another-run/ZTVersion", "1.0.23\r\n");
   const char* old_tmpdir = std::getenv("TMPDIR");
   const std::string saved_tmpdir = old_tmpdir != nullptr ? old_tmpdir : "";
   ::setenv("TMPDIR", temp_base.path().c_str(), 1);
@@ -89,7 +92,13 @@ TEST(UpdaterExecutable, ExitClickDeletesTemporaryFilesAndStartsTheServedApplicat
   std::optional<int> status = updater.Wait(std::chrono::seconds(20));
   ASSERT_TRUE(status.has_value()) << "the updater did not end after Exit";
   EXPECT_EQ(*status, 0);
-  EXPECT_FALSE(FileIsThere(temp + "/ZTVersion"));
+  // Nothing of this run is left, and nothing of the other run is taken.
+  std::vector<std::string> left;
+  for (const auto& entry : std::filesystem::directory_iterator(temp)) {
+    left.push_back(entry.path().filename().string());
+  }
+  EXPECT_EQ(left, std::vector<std::string>{"another-run"});
+  EXPECT_EQ(ReadFile(temp + "/another-run/ZTVersion"), "1.0.23\r\n");
   EXPECT_TRUE(WaitFor([&] { return FileIsThere(app.File("started")); }, std::chrono::seconds(10)));
   EXPECT_EQ(ReadFile(app.File("started")), app.File("Zentri Pc.exe") + "\n");
 }
