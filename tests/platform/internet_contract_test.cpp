@@ -566,7 +566,7 @@ class HttpsInternetTest : public ::testing::Test {
     EXPECT_EQ(fetched.first.bytes, "");
     EXPECT_FALSE(fetched.second.status_ok);
     // Not one request reached the server.
-    EXPECT_EQ(nginx_->AccessLog(), "");
+    EXPECT_EQ(nginx_->AccessLogSynced(), "");
   }
 
   TestCertificateAuthority& trusted_;
@@ -580,8 +580,7 @@ TEST_F(HttpsInternetTest, ATrustedCertificateServesTheGetAndTheHead) {
   EXPECT_TRUE(body.ok);
   EXPECT_EQ(body.bytes, "secret bytes");
   EXPECT_EQ(head.status, "200");
-  // Logged by the time the GET that came after it is done.
-  EXPECT_NE(nginx_->AccessLog().find("HEAD /file.bin HTTP/1.0 200"), std::string::npos);
+  EXPECT_NE(nginx_->AccessLogSynced().find("HEAD /file.bin HTTP/1.0 200"), std::string::npos);
 }
 
 TEST_F(HttpsInternetTest, AnAuthorityNobodyTrustsIsRefused) {
