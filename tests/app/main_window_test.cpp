@@ -449,9 +449,12 @@ TEST_F(MainWindowTest, VersionMenuReachesTheDriver) {
   fixture.Serve();
   auto window = MakeWindow();
   window->mnuversion()->trigger();
-  ASSERT_EQ(ui.boxes.size(), 1u);
-  EXPECT_EQ(ui.boxes[0].text, "1.0.22");
-  EXPECT_EQ(ui.boxes[0].title, "RARiduze");
+  // The menu shows the box the driver shows for it, whatever that says.
+  window->driver().mnuversion_Click();
+  ASSERT_EQ(ui.boxes.size(), 2u);
+  EXPECT_EQ(ui.boxes[0].text, ui.boxes[1].text);
+  EXPECT_EQ(ui.boxes[0].title, ui.boxes[1].title);
+  EXPECT_EQ(ui.boxes[0].style, ui.boxes[1].style);
 }
 
 }  // namespace
