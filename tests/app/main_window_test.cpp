@@ -315,8 +315,9 @@ TEST_F(MainWindowTest, StopDownloadEndsTheWaitForASilentServerAndTheWindowKeepsP
 
   ASSERT_TRUE(clicked_at.has_value()) << "the click never came: the window was not yielded to";
   EXPECT_LT(ended - *clicked_at, std::chrono::seconds(2));
-  // Twenty repaints were asked for during the second of silence; a frozen window gets none.
-  EXPECT_GE(paints_while_waiting, 5);
+  // Twenty repaints were asked for during the second of silence, and the window is yielded to
+  // ten times in it; a loaded machine may yield a tenth as often, a frozen window never.
+  EXPECT_GE(paints_while_waiting, 1);
   EXPECT_EQ(window->ProgressBar1Widget().bar().Value(), 0);
   EXPECT_TRUE(window->cmdStopDownload()->isEnabled());
   EXPECT_TRUE(fixture.ProgramsRun().empty());
