@@ -74,8 +74,9 @@ class InternetApi {
     static_cast<void>(validator);
     return SetFilePointer(url, distance);
   }
-  // Fills buffer with size bytes, fewer only where the body ends or fails; success with
-  // *read == 0 ends the body. Bytes that arrived before a failure are handed out first and the
+  // Fills buffer with size bytes, fewer only where the body ends or fails, or where no more
+  // bytes came for kPartialReadWaitMs once some were in hand; success with *read == 0 ends the
+  // body. Bytes that arrived before a failure are handed out first and the
   // failure shows on the next read. What is held between reads is bounded (about 1.5 MiB).
   virtual bool ReadFile(InternetHandle url, char* buffer, std::uint32_t size,
                         std::uint32_t* read) = 0;

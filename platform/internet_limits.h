@@ -38,7 +38,8 @@ inline constexpr std::size_t kMaxHeaderBlock = 64 * 1024;
 // Passing over the start of a body whose server ignored the range is given the answer's time
 // plus this rate's: a server that trickles cannot keep the positioning going for ever.
 inline constexpr std::int64_t kSlowestSkipBytesPerSecond = 64 * 1024;
-// How long a read that has some bytes waits for the rest of its buffer.
-inline constexpr std::chrono::milliseconds kPartialReadWait{250};
+// How long a read that has some bytes waits for the rest of its buffer (ReadFile).
+inline constexpr int kPartialReadWaitMs = 250;
+inline constexpr std::chrono::milliseconds kPartialReadWait{kPartialReadWaitMs};
 
 }  // namespace rariduze

@@ -252,9 +252,24 @@ class ServedApplicationTest : public ::testing::Test {
                     marker_ + "'\n");
   }
 
+  // The starts, once every stand-in started has recorded itself and ended: the programs that
+  // RestartServedApplication started are running by the time it returns, so a second start
+  // shows here too.
   std::vector<std::string> WaitForStarts() {
-    WaitFor([&] { return !ReadFile(marker_).empty(); });
+    EXPECT_TRUE(WaitFor([&] { return !ReadFile(marker_).empty() && !StandInRunning(); }));
     return LinesOf(ReadFile(marker_));
+  }
+
+  bool StandInRunning() const {
+    namespace fs = std::filesystem;
+    std::error_code ignored;
+    for (auto it = fs::directory_iterator("/proc", ignored); it != fs::directory_iterator();
+         it.increment(ignored)) {
+      // A process that has ended has an empty command line.
+      const std::string command_line = ReadFile((it->path() / "cmdline").string());
+      if (command_line.find(app_dir_) != std::string::npos) return true;
+    }
+    return false;
   }
 
   TestDir app_{"app"};

@@ -65,7 +65,7 @@ TEST_F(WinInetHttpsTest, AnAddressIsNeverTheNameOfACertificate) {
   NginxServer nginx(HttpsNginxOptions(files_.path(),
                                       trusted_.Issue("server", {"IP:127.0.0.1", "DNS:localhost"})));
   EXPECT_FALSE(Fetch(nginx.Url("/file.bin"), "").ok);
-  EXPECT_EQ(nginx.AccessLog(), "");
+  EXPECT_EQ(nginx.AccessLogSynced(), "");
   Body by_name = Fetch("https://localhost:" + std::to_string(nginx.port()) + "/file.bin", "");
   EXPECT_TRUE(by_name.ok);
   EXPECT_EQ(by_name.bytes, "secret bytes");
@@ -77,7 +77,7 @@ TEST_F(WinInetHttpsTest, AnAuthorityFileOfItsOwnGetsNoHttps) {
   NginxServer nginx(HttpsNginxOptions(files_.path(), trusted_.Issue("server", {"DNS:localhost"})));
   const std::string url = "https://localhost:" + std::to_string(nginx.port()) + "/file.bin";
   EXPECT_FALSE(Fetch(url, trusted_.certificate()).ok);
-  EXPECT_EQ(nginx.AccessLog(), "");
+  EXPECT_EQ(nginx.AccessLogSynced(), "");
   EXPECT_TRUE(Fetch(url, "").ok);
 }
 

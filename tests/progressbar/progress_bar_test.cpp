@@ -84,21 +84,20 @@ class ProgressBarTest : public ::testing::Test {
 
 TEST(TeskShapeProgressBarLifecycle, ConstructionShowsZeroAndANewInstanceDoesNotRedraw) {
   ScriptedUi ui;
-  NullControlHost host;
-  TeskShapeProgressBar bar(ui, host);
+  Recorder recorder;
+  TeskShapeProgressBar bar(ui, recorder);
+  // Everything is still zero: the percentage cannot be computed and counts as none.
   EXPECT_EQ(bar.Caption(), "0 %");
   EXPECT_EQ(bar.Avanzamento2().width, 0.0f);
-  EXPECT_EQ(bar.Max(), 0.0);
-  EXPECT_EQ(bar.Avanzamento1().width, 4000.0f);
-  EXPECT_EQ(bar.Avanzamento3().height, 195.0f);
-  EXPECT_EQ(bar.Font(), (FontDescription{"MS Sans Serif", 8.25, true}));
-
-  bar.InitProperties();
-  EXPECT_EQ(bar.Max(), 100.0);
-  EXPECT_EQ(bar.Avanzamento2().width, 0.0f);
-  // Without a drawing layer the line height falls back to the stock one.
+  // Without a drawing layer the line height falls back to the stock one: the caption of the
+  // main window's instance sits centred on it.
   bar.Resize(5550, 240);
-  EXPECT_EQ(bar.Avanzamento3().top, 22.5f);
+  EXPECT_EQ(bar.Avanzamento3().top, (240 - 195) / 2.0f);
+
+  bar.SetView(&recorder);
+  recorder.log.clear();
+  bar.InitProperties();
+  EXPECT_EQ(recorder.log, Log{});
 }
 
 TEST_F(ProgressBarTest, RangeWritesPullTheValueIn) {
@@ -296,18 +295,28 @@ TEST_F(ProgressBarTest, CaptionAndBarFollowThePercentage) {
   EXPECT_EQ(bar.Percentuale(2), 33.33);
 }
 
-TEST_F(ProgressBarTest, LayoutOfTheMainWindowInstance) {
-  bar.Resize(5550, 240);
-  EXPECT_EQ(Take(), (Log{"Redraw"}));
-  const RectanglePart& back = bar.Avanzamento1();
-  EXPECT_EQ(std::vector<float>({back.left, back.top, back.width, back.height}),
-            std::vector<float>({0, 0, 5549, 240}));
-  const CaptionPart& caption = bar.Avanzamento3();
-  EXPECT_EQ(std::vector<float>({caption.left, caption.top, caption.width, caption.height}),
-            std::vector<float>({0, 22.5f, 5520, 240}));
-  bar.SetValue(100);
-  EXPECT_EQ(bar.Avanzamento2().width, 5549.0f);
-  EXPECT_EQ(bar.Avanzamento2().height, 240.0f);
+TEST_F(ProgressBarTest, AnySizeGetsAFullBarOverTheBackgroundAndACentredCaption) {
+  for (auto [width, height] : {std::pair{5550.0f, 240.0f}, {4005.0f, 195.0f}, {90.0f, 600.0f}}) {
+    SCOPED_TRACE(width);
+    bar.Resize(width, height);
+    EXPECT_EQ(Take(), (Log{"Redraw"}));
+    bar.SetValue(bar.Max());
+    const RectanglePart& back = bar.Avanzamento1();
+    const RectanglePart& full = bar.Avanzamento2();
+    EXPECT_EQ(std::vector<float>({full.left, full.top, full.width, full.height}),
+              std::vector<float>({back.left, back.top, back.width, back.height}));
+    EXPECT_EQ(back.left, 0.0f);
+    EXPECT_EQ(back.height, height);
+    EXPECT_LT(back.width, width);
+    // The text line (195 twips, as the recorder measures it) sits halfway down the control,
+    // and its box stays inside the control's width.
+    const CaptionPart& caption = bar.Avanzamento3();
+    EXPECT_EQ(caption.top + 195 / 2.0f, height / 2);
+    EXPECT_EQ(caption.left, 0.0f);
+    EXPECT_LE(caption.left + caption.width, back.width);
+    bar.SetValue(bar.Min());
+    Take();
+  }
 }
 
 TEST_F(ProgressBarTest, MainWindowSettingsLoadWithLowerCaseKeysAndSaveBack) {

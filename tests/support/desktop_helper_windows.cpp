@@ -2,8 +2,9 @@
 // with DISPLAY set to the test's X server and works on one named desktop:
 //   rariduze-desktop run DESKTOP STATUS_FILE LIFETIME_SECONDS PROGRAM [NAME=VALUE...]
 //       starts PROGRAM on the desktop with the variables added to its environment, writes its
-//       exit status to STATUS_FILE when it ends, and stays until it is ended or its lifetime is
-//       over; whatever the program started (boxes, the programs it runs) ends with it.
+//       exit status to STATUS_FILE when it ends (and before that, to STATUS_FILE.left, the names
+//       of the programs it started that still run), and stays until it is ended or its lifetime
+//       is over; whatever the program started (boxes, the programs it runs) ends with it.
 //   rariduze-desktop windows DESKTOP
 //       prints the desktop's top-level windows and their controls, one per line.
 //   rariduze-desktop grab DESKTOP PNG_FILE
@@ -42,13 +43,42 @@ HDESK OpenOrCreateDesktop(const std::wstring& name) {
   return desktop;
 }
 
-void WriteStatus(const std::wstring& path, DWORD status) {
+void WriteWhole(const std::wstring& path, const std::string& text) {
   const std::wstring partial = path + L".partial";
   {
     std::ofstream file(partial.c_str(), std::ios::binary | std::ios::trunc);
-    file << status << "\n";
+    file << text;
   }
   ::MoveFileExW(partial.c_str(), path.c_str(), MOVEFILE_REPLACE_EXISTING);
+}
+
+// The file names of the job's programs that still run, one a line. Every program a process
+// started is in the job from the moment its start returned, so once the process has ended this
+// counts each of its starts.
+std::string ProgramsLeft(HANDLE job) {
+  constexpr DWORD kMostIds = 64;
+  std::vector<char> buffer(sizeof(JOBOBJECT_BASIC_PROCESS_ID_LIST) + kMostIds * sizeof(ULONG_PTR));
+  auto* ids = reinterpret_cast<JOBOBJECT_BASIC_PROCESS_ID_LIST*>(buffer.data());
+  if (!::QueryInformationJobObject(job, JobObjectBasicProcessIdList, ids,
+                                   static_cast<DWORD>(buffer.size()), nullptr)) {
+    return "(no list: " + std::to_string(::GetLastError()) + ")\n";
+  }
+  std::string names;
+  for (DWORD i = 0; i < ids->NumberOfProcessIdsInList; ++i) {
+    HANDLE process = ::OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE,
+                                   static_cast<DWORD>(ids->ProcessIdList[i]));
+    if (process == nullptr) continue;
+    DWORD code = 0;
+    wchar_t path[MAX_PATH];
+    DWORD length = MAX_PATH;
+    if (::GetExitCodeProcess(process, &code) && code == STILL_ACTIVE &&
+        ::QueryFullProcessImageNameW(process, 0, path, &length)) {
+      const std::wstring full(path, length);
+      names += Narrow(full.substr(full.find_last_of(L"\\/") + 1)) + "\n";
+    }
+    ::CloseHandle(process);
+  }
+  return names;
 }
 
 int Run(const std::wstring& desktop_name, const std::wstring& status_file, DWORD lifetime_ms,
@@ -83,7 +113,8 @@ int Run(const std::wstring& desktop_name, const std::wstring& status_file, DWORD
   if (::WaitForSingleObject(process.hProcess, lifetime_ms) == WAIT_OBJECT_0) {
     DWORD status = 0;
     ::GetExitCodeProcess(process.hProcess, &status);
-    WriteStatus(status_file, status);
+    WriteWhole(status_file + L".left", ProgramsLeft(job));
+    WriteWhole(status_file, std::to_string(status) + "\n");
     // The programs it started (the served application) stay up for the test to see.
     const ULONGLONG now = ::GetTickCount64();
     if (now < deadline) ::Sleep(static_cast<DWORD>(deadline - now));

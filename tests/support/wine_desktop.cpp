@@ -151,6 +151,13 @@ std::optional<int> WineDesktop::WaitForExit(milliseconds timeout) {
   }
 }
 
+std::vector<std::string> WineDesktop::ProgramsLeft() {
+  std::vector<std::string> names;
+  std::istringstream lines(ReadFile(status_file_ + ".left"));
+  for (std::string line; std::getline(lines, line);) names.push_back(line);
+  return names;
+}
+
 bool WineDesktop::ProgramRunning() {
   return program_ && program_->Running() && ReadFile(status_file_).empty();
 }

@@ -57,6 +57,9 @@ class WineDesktop {
   bool Start(const std::string& program, const std::vector<std::string>& environment = {});
   // The program's exit status once it has ended within timeout.
   std::optional<int> WaitForExit(std::chrono::milliseconds timeout);
+  // Once WaitForExit has seen the end: the file names of the programs it started that were
+  // still running when it ended, one per start.
+  std::vector<std::string> ProgramsLeft();
   bool ProgramRunning();
 
   // What the desktop shows now: its top-level windows with their controls.

@@ -83,9 +83,9 @@ TEST_F(InternetFileDownloadTest, ResumeAsksForTheRestAndAppends) {
   EXPECT_EQ(events_.lines.front(), "progress 5048");
   EXPECT_EQ(events_.lines.back(), "complete");
   EXPECT_TRUE(ReadFile(dir_.File("got.bin")) == large_);
-  EXPECT_NE(nginx_->AccessLog().find("GET /large.bin HTTP/1.1 206 7000 range=\"bytes=3000-\""),
-            std::string::npos)
-      << nginx_->AccessLog();
+  const std::string log = nginx_->AccessLogSynced();
+  EXPECT_NE(log.find("GET /large.bin HTTP/1.1 206 7000 range=\"bytes=3000-\""), std::string::npos)
+      << log;
   EXPECT_TRUE(NothingLeftOpen());
 }
 

@@ -1,3 +1,7 @@
+#include <functional>
+#include <string>
+#include <vector>
+
 #include "platform/failure.h"
 #include "platform/property_store.h"
 #include "tests/support/child_process.h"
@@ -143,34 +147,63 @@ TEST_F(InternetFileInformationTest, HttpsAddressesGoToTheSecurePortWithTls) {
 // Properties and their saved state.
 class InternetFilePropertiesTest : public InternetFileTest {};
 
-TEST_F(InternetFilePropertiesTest, ANewControlHasItsDefaults) {
-  InternetFile fresh(internet_, ui_, FileSystem::Default(), host_);
-  EXPECT_EQ(fresh.Port(), 80);
-  EXPECT_EQ(fresh.ProxyPort(), 8080);
-  EXPECT_EQ(fresh.ConnectType(), 0);
-  EXPECT_EQ(fresh.FileSize(), 0);
-  EXPECT_FALSE(fresh.FileExists());
-  EXPECT_EQ(fresh.LastModified(), "");
-  EXPECT_EQ(ToText(fresh.LocalFile()), "");
-  EXPECT_EQ(fresh.Url(), "");
-  EXPECT_EQ(fresh.ProxyServer(), "");
-}
-
-TEST_F(InternetFilePropertiesTest, EverySetterTellsTheHostItsName) {
-  host_.changed.clear();
+TEST_F(InternetFilePropertiesTest, ANewControlIsWhatLoadingStateThatSavedNothingGives) {
+  // A window that saved nothing for its control gets the same control as a new one, whatever
+  // the control held before.
   file_.SetLocalFile(std::string("a"));
-  file_.SetConnectType(1);
   file_.SetUrl("u");
   file_.SetPort(81);
   file_.SetSiteUser("s");
   file_.SetSitePassword("p");
   file_.SetProxyPort(3128);
   file_.SetProxyServer("proxy");
+  file_.SetConnectType(1);
+  file_.ReadProperties(PropertyStore());
+  InternetFile fresh(internet_, ui_, FileSystem::Default(), host_);
+  EXPECT_EQ(file_.LocalFile(), fresh.LocalFile());
+  EXPECT_EQ(file_.Url(), fresh.Url());
+  EXPECT_EQ(file_.Port(), fresh.Port());
+  EXPECT_EQ(file_.SiteUser(), fresh.SiteUser());
+  EXPECT_EQ(file_.SitePassword(), fresh.SitePassword());
+  EXPECT_EQ(file_.ProxyPort(), fresh.ProxyPort());
+  EXPECT_EQ(file_.ProxyServer(), fresh.ProxyServer());
+  EXPECT_EQ(file_.ConnectType(), fresh.ConnectType());
+}
+
+TEST_F(InternetFilePropertiesTest, EverySetterTellsTheHostOnceUnderTheNameItIsSavedBy) {
+  struct Setter {
+    std::function<void(InternetFile&)> set;
+    bool saved;
+  };
+  const std::vector<Setter> setters = {
+      {[](InternetFile& f) { f.SetLocalFile(std::string("a")); }, true},
+      {[](InternetFile& f) { f.SetConnectType(1); }, true},
+      {[](InternetFile& f) { f.SetUrl("u"); }, true},
+      {[](InternetFile& f) { f.SetPort(81); }, true},
+      {[](InternetFile& f) { f.SetSiteUser("s"); }, true},
+      {[](InternetFile& f) { f.SetSitePassword("p"); }, true},
+      {[](InternetFile& f) { f.SetProxyPort(3128); }, true},
+      {[](InternetFile& f) { f.SetProxyServer("proxy"); }, true},
+      {[](InternetFile& f) { f.SetProxyUser("pu"); }, false},
+      {[](InternetFile& f) { f.SetProxyPassword("pp"); }, false}};
+  PropertyStore names;  // keys match without regard to case, as the host's do
+  for (const Setter& setter : setters) {
+    InternetFile control(internet_, ui_, FileSystem::Default(), host_);
+    host_.changed.clear();
+    setter.set(control);
+    ASSERT_EQ(host_.changed.size(), 1u) << ::testing::PrintToString(host_.changed);
+    const std::string name = host_.changed[0];
+    EXPECT_FALSE(names.Contains(name)) << name << " names two properties";
+    names.Write(name, std::string("x"), std::string());
+    // The one value that differs from a new control's is saved under the name the host heard.
+    PropertyStore saved;
+    control.WriteProperties(saved);
+    EXPECT_EQ(saved.size(), setter.saved ? 1u : 0u) << name;
+    EXPECT_EQ(saved.Contains(name), setter.saved) << name;
+  }
+  // Kept for the caller all the same.
   file_.SetProxyUser("pu");
   file_.SetProxyPassword("pp");
-  EXPECT_EQ(host_.changed,
-            Lines({"LocalFile", "ConnectType", "Url", "Port", "SiteUser", "SitePassword",
-                   "ProxyPort", "ProxyServer", "ProxyUser", "ProxyPassword"}));
   EXPECT_EQ(file_.ProxyUser(), "pu");
   EXPECT_EQ(file_.ProxyPassword(), "pp");
 }

@@ -79,7 +79,7 @@ class InternetFileTlsTest : public ::testing::Test {
     EXPECT_EQ(outcome.events, Lines({"error Could not find Url"}));
     EXPECT_FALSE(FileIsThere(local));
     // Not one request reached the server, over TLS or in the clear.
-    EXPECT_EQ(nginx_->AccessLog(), "");
+    EXPECT_EQ(nginx_->AccessLogSynced(), "");
   }
 
   TestCertificateAuthority& trusted_;
@@ -109,8 +109,8 @@ TEST_F(InternetFileTlsTest, ATrustedCertificateServesTheFileByNameAndByAddress) 
     EXPECT_EQ(outcome.events.back(), "complete");
     EXPECT_TRUE(ReadFile(local) == body_);
   }
-  EXPECT_NE(nginx_->AccessLog().find("HEAD /setupZT.zip HTTP/1.0 200"), std::string::npos)
-      << nginx_->AccessLog();
+  const std::string log = nginx_->AccessLogSynced();
+  EXPECT_NE(log.find("HEAD /setupZT.zip HTTP/1.0 200"), std::string::npos) << log;
 }
 
 // The platform's internet API speaks HTTP/1.1; a server that offers HTTP/2 over TLS gets

@@ -52,7 +52,9 @@ void MakeFiles(const std::string& folder, const std::map<std::string, std::strin
 }
 
 bool RunShell(const std::string& folder, const std::string& command, const std::string& archive) {
-  ProgramRun run = RunProgram({"sh", "-c", "cd \"$0\" && " + command, folder, archive});
+  // pipefail: a tool that fails inside a pipe fails the command, not only the pipe's last one.
+  ProgramRun run =
+      RunProgram({"bash", "-o", "pipefail", "-c", "cd \"$0\" && " + command, folder, archive});
   EXPECT_EQ(run.exit_status, 0) << command << "\n" << run.errors;
   return !run.timed_out && run.exit_status == 0;
 }

@@ -18,8 +18,8 @@ void MakeFiles(const std::string& folder, const std::map<std::string, std::strin
 bool RunZip(const std::string& folder, const std::vector<std::string>& args);
 
 // Runs a shell command inside folder, where "$1" names archive (a Linux shell on every system,
-// for what only it can make: links, Unix permissions, names that are not UTF-8); true when it
-// succeeds.
+// for what only it can make: links, Unix permissions, names that are not UTF-8); true when
+// every command of it succeeds, those inside a pipe too.
 bool RunShell(const std::string& folder, const std::string& command,
               const std::string& archive = "");
 

@@ -232,8 +232,9 @@ TEST_F(UnzipBackendsTest, ZipToolArchivesGiveTheSameListingsResultsAndTrees) {
       {"streamed-stored.zip", "zip -q -r -0 - . | cat > \"$1\""},
       {"streamed-encrypted.zip", "zip -q -r -P pw - . | cat > \"$1\""},
       // The zip tool marks the directory's offset for ZIP64 here but writes no ZIP64 end
-      // record: both refuse it, and both read it once the offset is mended below.
-      {"streamed-zip64.zip", "zip -q -r -fz -y - . | cat > \"$1\""},
+      // record: both refuse it, and both read it once the offset is mended below. Without -y:
+      // the tool cannot store a link on a pipe and stops there.
+      {"streamed-zip64.zip", "zip -q -r -fz - . | cat > \"$1\""},
       {"stdin.zip", "printf 'from a pipe\\n' | zip -q \"$1\" -"},
       {"stdin-streamed.zip", "printf 'from a pipe\\n' | zip -q - - | cat > \"$1\""},
       {"single-empty.zip", "zip -q \"$1\" empty.txt"},

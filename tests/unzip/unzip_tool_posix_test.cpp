@@ -21,7 +21,8 @@ std::optional<ProgramRun> InOwnNamespace(const std::vector<std::string>& args) {
   if (RunProgram({"unshare", "--user", "--map-root-user", "--mount", "true"}).exit_status != 0) {
     return std::nullopt;
   }
-  std::vector<std::string> argv = {"unshare", "--user", "--map-root-user", "--mount", "sh", "-c"};
+  std::vector<std::string> argv = {"unshare", "--user", "--map-root-user", "--mount",
+                                   "bash",    "-o",     "pipefail",        "-c"};
   argv.insert(argv.end(), args.begin(), args.end());
   return RunProgram(argv, std::chrono::seconds(60));
 }

@@ -40,7 +40,8 @@ typedef struct UnzipOptions {
 #define UNZIP_NAME_LIST_SLOTS 1024
 
 typedef int32_t (*UnzipPrintCallbackFn)(const char* text, int32_t count);
-typedef void (*UnzipSoundCallbackFn)(void);
+/* (void): in C an empty list would take any arguments. */
+typedef void (*UnzipSoundCallbackFn)(void); /* NOLINT(modernize-redundant-void-arg) */
 /* Answers for the replace callback. */
 #define UNZIP_REPLACE_NO 100
 #define UNZIP_REPLACE_YES 102
