@@ -287,7 +287,9 @@ void UpdateDriver::ReturnToIdle() {
 }
 
 void UpdateDriver::Form_Unload() {
-  // Every step ignores its own failure; there is no way back from here.
+  // Every step ignores its own failure; there is no way back from here. A download still
+  // running lets go of its file first, or Windows would keep it.
+  IntF_.ReleaseLocalFile();
   std::string ignored;
   if (std::optional<std::string> temp = TempDir(system_, &ignored)) {
     for (const std::string& name : kTemporaryFiles) {
@@ -295,7 +297,6 @@ void UpdateDriver::Form_Unload() {
     }
   }
   extracted_.RemoveAll(files_);
-  IntF_.CancelDownload();
   // Whatever else this run left in its own folder goes with it.
   system_.RemoveRunTempDirectory();
   if (!computer_restarting_) ModuloUp::RestartServedApplication(system_, setup_.app_dir);

@@ -6,7 +6,9 @@
 #include <climits>
 #include <memory>
 #include <optional>
+#include <utility>
 
+#include "platform/failure.h"
 #include "transfer/header_block.h"
 #include "transfer/request_text.h"
 
@@ -148,6 +150,17 @@ void InternetFile::ResumeDownload() {
 
 void InternetFile::CancelDownload() { bCancelRequested = true; }
 
+void InternetFile::ReleaseLocalFile() {
+  bCancelRequested = true;
+  if (open_local_file_ == nullptr || open_local_file_->released) return;
+  open_local_file_->released = true;
+  try {
+    open_local_file_->file->Close();
+  } catch (const RuntimeFailure&) {
+    // The file is let go of all the same; what it lacks no longer matters to anyone.
+  }
+}
+
 void InternetFile::InstallWaitHook() {
   // Set anew by every run and request: several controls may share the internet operations.
   internet_.SetWaitHook([this] { return KeepWaiting(); });
@@ -237,10 +250,13 @@ void InternetFile::RunDownload() {
   std::unique_ptr<WritableFile> file =
       files_.OpenForWriting(ToText(local_file_), /*truncate=*/lTotalBytes == 0);
   if (lTotalBytes != 0) file->Seek(lTotalBytes);
+  OpenLocalFile open{file.get()};
+  OpenLocalFile* const outer = std::exchange(open_local_file_, &open);
+  ScopeExit forget_the_file([this, outer] { open_local_file_ = outer; });
 
   auto cancel = [&] {
     // The host may look at the file from its handler: every byte counted is in it.
-    file->Flush();
+    if (!open.released) file->Flush();
     if (events_ != nullptr) events_->DownloadCancelled(lTotalBytes);
     disconnect();
     file->Close();
@@ -262,6 +278,11 @@ void InternetFile::RunDownload() {
       return;
     }
     Yield();
+    if (open.released) {
+      // Let go of while the chunk was on its way: it has nowhere to go.
+      cancel();
+      return;
+    }
     if (read > static_cast<std::uint32_t>(INT32_MAX - lTotalBytes)) {
       // The count would pass what it can hold: stop before it wraps.
       disconnect();

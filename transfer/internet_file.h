@@ -88,6 +88,9 @@ class InternetFile {
   // the network (the run then ends with DownloadCancelled); a running information request
   // made by the host ends as failed.
   void CancelDownload();
+  // Cancels as CancelDownload does and closes the running download's local file at once, so
+  // that it can be deleted before the run has come back (Windows deletes no open file).
+  void ReleaseLocalFile();
   // HEAD request for Url: fills FileExists, LastModified and FileSize.
   void RequestInformation();
 
@@ -130,6 +133,12 @@ class InternetFile {
 
   bool bCancelRequested = false;
   bool running_ = false;  // inside RunDownload
+  // The local file of the running download, while it is open.
+  struct OpenLocalFile {
+    WritableFile* file;
+    bool released = false;
+  };
+  OpenLocalFile* open_local_file_ = nullptr;
   std::int32_t lResumePosition = 0;
   InternetHandle hSession = 0;
   bool bInfoRequested = false;

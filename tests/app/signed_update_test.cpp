@@ -8,6 +8,7 @@
 #include <filesystem>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <ostream>
 #include <random>
 #include <sstream>
@@ -20,8 +21,10 @@
 #include "app/update_driver.h"
 #include "platform/file_system.h"
 #include "platform/internet.h"
+#include "platform/system_services.h"
 #include "signing/signature_format.h"
 #include "tests/app/updater_fixture.h"
+#include "tests/support/host.h"
 #include "tests/support/loopback_responder.h"
 #include "tests/support/signing_keys.h"
 #include "tests/support/test_dir.h"
@@ -488,6 +491,83 @@ TEST_F(SignedUpdateTest, AStopAfterTheArchivesLastByteIsNeverASignatureFault) {
       EXPECT_THAT(run.system().events, IsEmpty());
     }
   }
+}
+
+// The machine's own services for a run of their own, but for the end of the process, which
+// comes back to the test.
+class RunOfItsOwn : public SystemServices {
+ public:
+  std::optional<std::string> RunTempDirectory(std::string* error) override {
+    return machine_->RunTempDirectory(error);
+  }
+  void RemoveRunTempDirectory() override { machine_->RemoveRunTempDirectory(); }
+  std::optional<std::int64_t> FreeSpace(const std::string& folder) override {
+    return machine_->FreeSpace(folder);
+  }
+  ProcessOutcome RunProgramAndWait(const std::string& path) override {
+    return machine_->RunProgramAndWait(path);
+  }
+  bool StartDetachedProgram(const std::string&) override { return true; }
+  void EnumerateTopLevelWindows(const std::function<bool(const std::string&)>&) override {}
+  int CountActiveDialUpConnections() override { return 0; }
+  [[noreturn]] void EndProcess(int exit_code) override { throw ProgramEnded(exit_code); }
+
+ private:
+  std::unique_ptr<SystemServices> machine_ = SystemServices::ForAnotherRun();
+};
+
+// Two updaters at once, with the machine's own temporary folders: the second one's download,
+// of an archive the server has changed meanwhile, lands in a folder of its own and cannot
+// change what the first has downloaded, verified and installs.
+TEST_F(SignedUpdateTest, TwoUpdatersAtOnceNeverShareTheirDownloads) {
+  PublishSignedUpdate();
+  fixture.Serve();
+  TestDir users_temp("users-temp");
+  ScopedEnv tmpdir("TMPDIR", users_temp.path()), tmp("TMP", users_temp.path()),
+      temp("TEMP", users_temp.path());
+  RunOfItsOwn first_run;
+  RunOfItsOwn second_run;
+  std::string error;
+  const std::string first_folder = first_run.RunTempDirectory(&error).value_or("");
+  ASSERT_FALSE(first_folder.empty()) << error;
+  const std::size_t archive_size = ReadFile(fixture.PublishedPath("setupZT.zip")).size();
+
+  UpdaterSetup setup = fixture.Setup();
+  setup.publisher_keys = {publisher.key_line()};
+  ui.yes_no_answer = kAnswerYes;
+  UpdateDriver first(view, ui, fixture.internet(), FileSystem::Default(), first_run, setup);
+  first.Form_Load();
+  ScriptedUi second_ui;
+  RecordingView second_view{second_ui};
+  second_ui.yes_no_answer = kAnswerYes;
+  std::unique_ptr<InternetApi> second_internet = CreateInternetApi();
+  UpdateDriver second(second_view, second_ui, *second_internet, FileSystem::Default(), second_run,
+                      setup);
+  second.Form_Load();
+  bool second_ran = false;
+  ui.on_yield = [&] {
+    const std::string archive = first_folder + "setupZT.zip";
+    if (second_ran || !FileIsThere(archive) || ReadFile(archive).size() != archive_size) return;
+    // The first has the archive whole: the server's copy changes, and the second updater
+    // downloads that into its own folder.
+    second_ran = true;
+    fixture.PublishFile("setupZT.zip", "PK\3\4 not what the publisher signed");
+    second.cmdVerifica_Click();
+  };
+  fixture.ExpectProcessEnds([&] { first.cmdVerifica_Click(); });
+
+  ASSERT_TRUE(second_ran);
+  EXPECT_NE(second_run.RunTempDirectory(&error), first_folder);
+  EXPECT_THAT(second_ui.boxes, ElementsAre(Field(&ShownBox::text, kUpdateAvailable),
+                                           Field(&ShownBox::text, kSignatureNotValid)));
+  EXPECT_THAT(ui.boxes,
+              ElementsAre(Field(&ShownBox::text, kUpdateAvailable),
+                          Field(&ShownBox::text,
+                                "Update successfully completed! It will be started Zentri PC")));
+  EXPECT_THAT(fixture.InstallersThatRan(), ElementsAre(first_folder + "setupZT.exe"));
+  EXPECT_FALSE(FileIsThere(first_folder + "setupZT.zip"))
+      << "the first run's folder goes at its end";
+  second_run.RemoveRunTempDirectory();
 }
 
 TEST_F(SignedUpdateTest, ExitAfterARefusedArchiveTakesEveryTemporaryFileAway) {

@@ -1,4 +1,5 @@
 #include <algorithm>
+#include <filesystem>
 #include <string>
 
 #include "platform/failure.h"
@@ -52,6 +53,22 @@ TEST_F(DownloadFlushTest, TheCancelledHandlerFindsEveryByteCounted) {
   Download(nginx_->Url("/body.bin"), local_);
   ASSERT_EQ(events_.lines.back(), "cancelled 40960");
   EXPECT_TRUE(seen_ == body_.substr(0, 40960));
+}
+
+// What an exit does in the middle of a download: the file is let go of at once, so it can be
+// deleted before the run comes back (Windows deletes no open file), and nothing writes it again.
+TEST_F(DownloadFlushTest, AReleasedFileCanBeDeletedAtOnceAndStaysDeleted) {
+  bool deleted = false;
+  events_.on_event = [&](const std::string& line) {
+    if (line != "progress 40960") return;
+    file_.ReleaseLocalFile();
+    deleted = std::filesystem::remove(Utf8Path(local_));
+  };
+  Download(nginx_->Url("/body.bin"), local_);
+  EXPECT_TRUE(deleted);
+  EXPECT_EQ(events_.lines.back(), "cancelled 40960");
+  EXPECT_FALSE(FileIsThere(local_));
+  EXPECT_TRUE(NothingLeftOpen());
 }
 
 TEST_F(DownloadFlushTest, TheReadErrorHandlerFindsEveryByteReceived) {
