@@ -1,6 +1,6 @@
 // The Qt window over the update driver, under Qt's offscreen platform: its layout, the states
-// its buttons show, and that its clicks, menu and close box reach the driver. The sequence
-// itself is tested on the driver (update_driver_test.cpp).
+// its buttons show, and that its clicks and close box reach the driver. The sequence itself is
+// tested on the driver (update_driver_test.cpp).
 #include "app/main_window_qt.h"
 
 #include <QApplication>
@@ -26,6 +26,7 @@
 #include "platform/ui_services_qt.h"
 #include "progressbar/progress_bar_qt.h"
 #include "settings/proxy_dialog_qt.h"
+#include "tests/app/main_window_qt_fixture.h"
 #include "tests/app/updater_fixture.h"
 #include "tests/support/child_process.h"
 #include "tests/support/host.h"
@@ -36,123 +37,6 @@ namespace rariduze::testing {
 namespace {
 
 using ::testing::IsEmpty;
-
-// Real yields (Qt's event processing) with scripted message boxes.
-class QtScriptedUi : public QtUiServices {
- public:
-  std::vector<ShownBox> boxes;
-  int yes_no_answer = kAnswerNo;
-  std::function<void()> on_yield;
-
-  void Yield() override {
-    QtUiServices::Yield();
-    if (on_yield) on_yield();
-  }
-
- protected:
-  int ShowMessageBox(const std::string& text, int style, const std::string& title) override {
-    boxes.push_back({text, style, title});
-    return style == kStyleYesNoInformation ? yes_no_answer : kAnswerOk;
-  }
-};
-
-// Waits, bounded, until done() holds, processing Qt events meanwhile.
-bool WaitProcessingEvents(const std::function<bool()>& done, int timeout_ms = 5000) {
-  const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeout_ms);
-  while (!done()) {
-    if (std::chrono::steady_clock::now() > deadline) return false;
-    QApplication::processEvents();
-    std::this_thread::sleep_for(std::chrono::milliseconds(20));
-  }
-  return true;
-}
-
-// Saves a picture of a widget for a person to look at, under the build tree's artifacts.
-void SaveImage(QWidget& widget, const std::string& name) {
-  const QString folder = QString(RARIDUZE_TEST_ARTIFACTS_DIR) + "/main-window";
-  QDir().mkpath(folder);
-  widget.grab().save(folder + "/" + QString::fromStdString(name) + ".png");
-}
-
-// Runs handle on the next modal widget of type T that opens, then stops looking; a modal
-// widget still open after a time is closed, so that no test hangs.
-template <typename T>
-class ModalHandler {
- public:
-  explicit ModalHandler(std::function<void(T&)> handle) : handle_(std::move(handle)) {
-    QObject::connect(&poll_, &QTimer::timeout, [this] {
-      auto* widget = dynamic_cast<T*>(QApplication::activeModalWidget());
-      if (widget == nullptr) return;
-      ++handled;
-      handle_(*widget);
-    });
-    poll_.start(50);
-    QObject::connect(&guard_, &QTimer::timeout, [] {
-      if (QWidget* modal = QApplication::activeModalWidget()) modal->close();
-    });
-    guard_.setSingleShot(true);
-    guard_.start(20000);
-  }
-  int handled = 0;
-
- private:
-  std::function<void(T&)> handle_;
-  QTimer poll_;
-  QTimer guard_;
-};
-
-// Counts the paint events a widget receives.
-class PaintCounter : public QObject {
- public:
-  int paints = 0;
-
- protected:
-  bool eventFilter(QObject*, QEvent* event) override {
-    if (event->type() == QEvent::Paint) ++paints;
-    return false;
-  }
-};
-
-class MainWindowTest : public ::testing::Test {
- protected:
-  UpdaterFixture fixture;
-  QtScriptedUi ui;
-
-  std::unique_ptr<frmMain> MakeWindow(QtUiServices& boxes) {
-    return std::make_unique<frmMain>(boxes, fixture.internet(), FileSystem::Default(),
-                                     fixture.system(), fixture.Setup());
-  }
-  std::unique_ptr<frmMain> MakeWindow() { return MakeWindow(ui); }
-  bool LogHas(const std::string& request) {
-    return fixture.server().AccessLog().find(request) != std::string::npos;
-  }
-  // The window ends the program for real, in a child: no exception may cross the toolkit. The
-  // system's end of the process, which only the unload reaches, ends the child with status 0.
-  void ExpectTheWindowEndsTheProgram(const std::function<void()>& scenario) {
-    fixture.system().really_exit = true;
-    EXPECT_EXIT(
-        {
-          scenario();
-          std::_Exit(3);  // the scenario came back: the program did not end
-        },
-        ::testing::ExitedWithCode(0), "");
-    fixture.system().really_exit = false;
-  }
-  static bool ShowsIdle(frmMain& window) {
-    return window.cmdVerifica()->text() == kCheckCaption && window.cmdVerifica()->isEnabled() &&
-           !window.cmdStopDownload()->isEnabled();
-  }
-};
-
-// The colour at a point of a button's picture, given in the picture's 100 x 100 design square.
-QColor PictureColourAt(QToolButton& button, int dpi, double x, double y) {
-  const ButtonFaceLayout face =
-      LayOutButtonFace(button.width(), button.height(), button.fontMetrics().height(),
-                       LayOutMainWindow(dpi).picture_side, dpi);
-  const QImage image = button.grab().toImage();
-  return image.pixelColor(face.picture.left + static_cast<int>(x * face.picture.width / 100),
-                          face.picture.top + static_cast<int>(y * face.picture.height / 100));
-}
 
 TEST_F(MainWindowTest, WindowShowsTheDesignsTextsPlacesAndPictures) {
   fixture.Serve();
@@ -390,130 +274,6 @@ TEST_F(MainWindowTest, NoToARealQuestionBoxLeavesTheWindowIdleForANewCheck) {
   EXPECT_EQ(answerer.handled, 2);
   EXPECT_TRUE(WaitProcessingEvents([&] { return fixture.server().AccessLog().size() > requests; }));
   EXPECT_TRUE(ShowsIdle(*window));
-}
-
-// --- the menu ------------------------------------------------------------------------------
-
-TEST_F(MainWindowTest, ProxyMenuOpensTheDialogModallyAndItsOkReachesTheDriver) {
-  fixture.WriteSettings("10.0.0.1:8080\r\n1\r\n");
-  fixture.Serve();
-  auto window = MakeWindow();
-  window->driver().Form_Load();
-  window->show();
-
-  std::string shown_address;
-  bool owned = true;
-  ModalHandler<frmProxy> user([&](frmProxy& dialog) {
-    shown_address = dialog.txtAddress()->text().toStdString();
-    owned = dialog.parentWidget() != nullptr;
-    dialog.txtAddress()->setText("proxy.test");
-    dialog.txtPort()->setText("3128");
-    dialog.chkLAN()->setChecked(false);
-    dialog.cmdOk()->click();
-  });
-  window->mnuproxy()->trigger();
-
-  EXPECT_EQ(user.handled, 1);
-  EXPECT_EQ(shown_address, "10.0.0.1");
-  EXPECT_FALSE(owned) << "the dialog has no owner";
-  EXPECT_EQ(QApplication::activeModalWidget(), nullptr);
-  EXPECT_EQ(ReadFile(fixture.AppDir() + "proxy"), "proxy.test:3128\r\n0\r\n");
-  EXPECT_EQ(window->driver().IntF().ProxyServer(), "proxy.test");
-  EXPECT_EQ(window->driver().IntF().ProxyPort(), 3128);
-  EXPECT_FALSE(window->driver().UsaLan);
-  EXPECT_THAT(ui.boxes, IsEmpty());
-}
-
-// What the dialog hands over reaches the window and decides the next check: the LAN choice
-// decides whether it goes on after asking the server. The proxy typed in the dialog does not
-// carry the request: the window's requests follow the desktop's own proxy settings.
-TEST_F(MainWindowTest, TheDialogsChoicesReachTheNextCheckWhoseRequestsFollowTheDesktopsProxy) {
-  TinyproxyServer desktop_proxy;
-  ScopedEnv http_proxy("http_proxy", "http://" + desktop_proxy.Address());
-  ScopedEnv no_proxy("no_proxy", std::nullopt);
-  ScopedEnv no_proxy_upper("NO_PROXY", std::nullopt);
-  fixture.WriteSettings(":\r\n1\r\n");
-  fixture.PublishVersion("1.0.23");
-  fixture.Serve();
-  const std::string version_url = fixture.server().Url("/versionZT.dat");
-  auto proxy_saw = [&](const std::string& method) {
-    return desktop_proxy.Log().find(method + " " + version_url + " HTTP/1.") != std::string::npos;
-  };
-  auto window = MakeWindow();
-  window->driver().Form_Load();
-  window->show();
-  // A proxy that nothing listens on: a request sent there would never be answered.
-  const std::string dead_port = std::to_string(FreeLoopbackPort(32768));
-  bool lan = false;
-  ModalHandler<frmProxy> user([&](frmProxy& dialog) {
-    dialog.txtAddress()->setText("127.0.0.1");
-    dialog.txtPort()->setText(QString::fromStdString(dead_port));
-    dialog.chkLAN()->setChecked(lan);
-    dialog.cmdOk()->click();
-  });
-
-  // Without a LAN (and there is no dial-up connection) the check stops after asking.
-  window->mnuproxy()->trigger();
-  ASSERT_EQ(user.handled, 1);
-  EXPECT_EQ(window->driver().IntF().ProxyServer(), "127.0.0.1");
-  EXPECT_EQ(window->driver().IntF().ProxyPort(), std::stoi(dead_port));
-  window->cmdVerifica()->click();
-  EXPECT_TRUE(WaitProcessingEvents([&] { return proxy_saw("HEAD"); })) << desktop_proxy.Log();
-  EXPECT_THAT(ui.boxes, IsEmpty());
-  EXPECT_TRUE(ShowsIdle(*window));
-
-  // With a LAN the next check downloads the version file, through the desktop's proxy too.
-  lan = true;
-  window->mnuproxy()->trigger();
-  ASSERT_EQ(user.handled, 2);
-  window->cmdVerifica()->click();
-  ASSERT_EQ(ui.boxes.size(), 1u);
-  EXPECT_EQ(ui.boxes[0].title, "Update available") << ui.boxes[0].text;
-  EXPECT_TRUE(WaitProcessingEvents([&] { return proxy_saw("GET"); })) << desktop_proxy.Log();
-  EXPECT_TRUE(LogHas("GET /versionZT.dat"));
-  EXPECT_EQ(ReadFile(fixture.AppDir() + "proxy"), "127.0.0.1:" + dead_port + "\r\n1\r\n");
-}
-
-// Boxes open over the window that asked for them, not in the middle of the screen: the main
-// window's over it, the settings dialog's over the dialog.
-TEST_F(MainWindowTest, BoxesOpenOverTheWindowOrTheDialogThatAskedForThem) {
-  fixture.Serve();
-  QtUiServices real_boxes;
-  auto window = MakeWindow(real_boxes);
-  window->driver().Form_Load();
-  window->show();
-  std::vector<const QWidget*> box_parents;
-  ModalHandler<QMessageBox> boxes([&](QMessageBox& box) {
-    box_parents.push_back(box.parentWidget());
-    box.button(QMessageBox::Ok)->click();
-  });
-  const QWidget* dialog_seen = nullptr;
-  ModalHandler<frmProxy> user([&](frmProxy& dialog) {
-    dialog_seen = &dialog;
-    dialog.txtPort()->setText("40000");
-    dialog.cmdOk()->click();  // refused, with a box
-    dialog.txtPort()->setText("3128");
-    dialog.cmdOk()->click();
-  });
-
-  window->mnuversion()->trigger();
-  window->mnuproxy()->trigger();
-  ASSERT_EQ(user.handled, 1);
-  ASSERT_EQ(box_parents.size(), 2u);
-  EXPECT_EQ(box_parents[0], window.get());
-  EXPECT_EQ(box_parents[1], dialog_seen);
-}
-
-TEST_F(MainWindowTest, VersionMenuReachesTheDriver) {
-  fixture.Serve();
-  auto window = MakeWindow();
-  window->mnuversion()->trigger();
-  // The menu shows the box the driver shows for it, whatever that says.
-  window->driver().mnuversion_Click();
-  ASSERT_EQ(ui.boxes.size(), 2u);
-  EXPECT_EQ(ui.boxes[0].text, ui.boxes[1].text);
-  EXPECT_EQ(ui.boxes[0].title, ui.boxes[1].title);
-  EXPECT_EQ(ui.boxes[0].style, ui.boxes[1].style);
 }
 
 }  // namespace

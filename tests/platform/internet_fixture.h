@@ -8,6 +8,9 @@
 #include <vector>
 
 #include "platform/internet.h"
+#include "tests/support/nginx_server.h"
+#include "tests/support/test_data.h"
+#include "tests/support/test_dir.h"
 
 namespace rariduze::testing {
 
@@ -109,6 +112,23 @@ class InternetTest : public ::testing::Test {
 
   std::unique_ptr<InternetApi> api_;
   InternetHandle session_ = 0;
+};
+
+// A folder with a 5000-byte file, served by nginx.
+class NginxInternetTest : public InternetTest {
+ protected:
+  NginxInternetTest() : content_(Pattern(5000)) {
+    WriteFile(files_.File("file.bin"), content_);
+    nginx_ = std::make_unique<NginxServer>(files_.path());
+  }
+
+  std::string HostOf(const NginxServer& server) const {
+    return "127.0.0.1:" + std::to_string(server.port());
+  }
+
+  TestDir files_{"www"};
+  std::string content_;
+  std::unique_ptr<NginxServer> nginx_;
 };
 
 }  // namespace rariduze::testing
