@@ -11,11 +11,3 @@ std::string AppDir() {
 }
 
 }  // namespace rariduze::ModuloUp
-
-namespace rariduze {
-
-std::optional<std::string> TempDir(SystemServices& system, std::string* error) {
-  return system.RunTempDirectory(error);
-}
-
-}  // namespace rariduze

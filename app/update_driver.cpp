@@ -119,13 +119,15 @@ void UpdateDriver::PrepareRequest(int stage) {
   IntF_.SetProxyPort(0);
 }
 
-std::optional<std::string> UpdateDriver::TempDirOrReport() {
+bool UpdateDriver::PrepareTempDir() {
   std::string why;
-  std::optional<std::string> dir = TempDir(system_, &why);
+  std::optional<std::string> dir = system_.RunTempDirectory(&why);
   if (!dir) {
     ui_.MessageBox("The private temporary folder could not be prepared: " + why, kStyleOkStop);
+    return false;
   }
-  return dir;
+  temp_dir_ = *dir;
+  return true;
 }
 
 void UpdateDriver::cmdVerifica_Click() {
@@ -139,7 +141,7 @@ void UpdateDriver::cmdVerifica_Click() {
     ~CheckOver() { running = false; }
   } check_over{check_running_};
   // Nothing can be downloaded without a safe place to put it.
-  if (!TempDirOrReport()) return;
+  if (!PrepareTempDir()) return;
   PrepareRequest(kStageVersionFile);
   IntF_.RequestInformation();
   if (!UsaLan && !RegAttiva()) return;
@@ -164,11 +166,6 @@ void UpdateDriver::ReportUnreadableVersion() {
 
 UpdateDriver::Download UpdateDriver::DownloadInto(const std::string& file_name, int stage,
                                                   std::int64_t max_bytes) {
-  std::optional<std::string> temp = TempDirOrReport();
-  if (!temp) {
-    ReturnToIdle();
-    return Download::kNotSaved;
-  }
   // Every download starts from an empty bar, whatever the one before left on it.
   view_.ProgressBar1().SetValue(0);
   SetBarRange(IntF_.FileSize());
@@ -177,7 +174,7 @@ UpdateDriver::Download UpdateDriver::DownloadInto(const std::string& file_name, 
   download.limit =
       IntF_.FileSize() >= 0 && IntF_.FileSize() < max_bytes ? IntF_.FileSize() : max_bytes;
   running_download_ = &download;
-  IntF_.SetLocalFile(*temp + file_name);
+  IntF_.SetLocalFile(TempDir() + file_name);
   DownloadStage = stage;
   try {
     IntF_.StartDownload();
@@ -257,9 +254,7 @@ void UpdateDriver::DownloadComplete() {
 
 void UpdateDriver::VersionFileArrived() {
   SetCheckCaption(kCheckCaption);
-  std::optional<std::string> temp = TempDirOrReport();
-  if (!temp) return;
-  const std::string downloaded = ModuloUp::ReadDownloadedVersion(*temp, files_);
+  const std::string downloaded = ModuloUp::ReadDownloadedVersion(TempDir(), files_);
   const std::string installed = ModuloUp::ReadInstalledVersion(setup_.app_dir, files_);
   // An error page or a truncated file is no version: saying "nothing newer" would be wrong.
   if (!ModuloUp::IsVersionText(downloaded)) {
@@ -290,10 +285,10 @@ void UpdateDriver::Form_Unload() {
   // Every step ignores its own failure; there is no way back from here. A download still
   // running lets go of its file first, or Windows would keep it.
   IntF_.ReleaseLocalFile();
-  std::string ignored;
-  if (std::optional<std::string> temp = TempDir(system_, &ignored)) {
+  // Without a check there is no folder of this run's to look in.
+  if (!TempDir().empty()) {
     for (const std::string& name : kTemporaryFiles) {
-      if (files_.Exists(*temp + name)) files_.Remove(*temp + name);
+      if (files_.Exists(TempDir() + name)) files_.Remove(TempDir() + name);
     }
   }
   extracted_.RemoveAll(files_);

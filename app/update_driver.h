@@ -122,7 +122,13 @@ class UpdateDriver : private InternetFileEvents, private ProxySettingsTarget {
   Download DownloadInto(const std::string& file_name, int stage, std::int64_t max_bytes);
   void SetBarRange(std::int32_t file_size);
   void ReturnToIdle();
-  std::optional<std::string> TempDirOrReport();
+  // Makes this run's temporary folder, or says why it cannot; a check starts with it.
+  bool PrepareTempDir();
+  // The folder of this run's temporary files, ending in the separator: a fresh one of this
+  // run's own inside the user's private one, so that neither other users nor another run
+  // reach what is downloaded, verified, extracted and run there. Empty until a check has
+  // prepared it, the same from then on.
+  const std::string& TempDir() const { return temp_dir_; }
 
   void SetCheckCaption(const std::string& caption);
   void SetCheckEnabled(bool enabled);
@@ -142,6 +148,7 @@ class UpdateDriver : private InternetFileEvents, private ProxySettingsTarget {
   SignedUpdate signed_update_;
   // The version the verified version file announced: the one the setup archive must install.
   std::string announced_version_;
+  std::string temp_dir_;
   // Set from the first step of a check until its click returns; everything of the update runs
   // inside that click, so a second click meanwhile must not start a second check.
   bool check_running_ = false;

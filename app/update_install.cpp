@@ -43,8 +43,7 @@ void UpdateDriver::StartSetupDownload() {
   SetStopEnabled(true);
   if (DownloadInto(kSetupArchiveFile, kStageSetupArchive, INT32_MAX) == Download::kCutOff) {
     // More than the server announced is not the archive it announced: nothing of it is kept.
-    std::string ignored;
-    if (auto temp = TempDir(system_, &ignored)) files_.Remove(*temp + kSetupArchiveFile);
+    files_.Remove(TempDir() + kSetupArchiveFile);
     ReportInstallFailure("the setup archive is larger than the update server announced.");
   }
 }
@@ -52,12 +51,7 @@ void UpdateDriver::StartSetupDownload() {
 bool UpdateDriver::SetupArchiveFits() {
   const std::int32_t size = IntF_.FileSize();
   if (size < 0) return true;  // not announced: the download itself finds out
-  std::optional<std::string> temp = TempDirOrReport();
-  if (!temp) {
-    ReturnToIdle();
-    return false;
-  }
-  const std::optional<std::int64_t> free = system_.FreeSpace(*temp);
+  const std::optional<std::int64_t> free = system_.FreeSpace(TempDir());
   if (!free || size <= *free) return true;
   ReportInstallFailure("the setup archive (" + std::to_string(size) +
                        " bytes) does not fit in the temporary folder (" + std::to_string(*free) +
@@ -68,9 +62,7 @@ bool UpdateDriver::SetupArchiveFits() {
 void UpdateDriver::SetupArchiveArrived() {
   SetStopEnabled(false);
   SetCheckEnabled(true);
-  std::optional<std::string> temp = TempDirOrReport();
-  if (!temp) return;
-  const std::string installer = *temp + kInstallerFile;
+  const std::string installer = TempDir() + kInstallerFile;
   // A stale installer from an earlier run must not pass for the new one.
   files_.Remove(installer);
   // A library that is missing or cannot be loaded is no fault of the archive: the user and
@@ -80,7 +72,7 @@ void UpdateDriver::SetupArchiveArrived() {
     ReportInstallFailure(library_problem);
     return;
   }
-  if (!ExtractSetupArchive(*temp)) {
+  if (!ExtractSetupArchive(TempDir())) {
     ReportInstallFailure("the setup archive could not be extracted.");
     return;
   }

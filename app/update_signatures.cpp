@@ -32,13 +32,8 @@ UpdateDriver::SignatureFetch UpdateDriver::FetchSignature(int stage) {
 void UpdateDriver::VerifyVersionFile() {
   const SignatureFetch fetch = FetchSignature(kStageVersionSignature);
   if (fetch == SignatureFetch::kNotSaved) return;
-  std::optional<std::string> temp = TempDirOrReport();
-  if (!temp) {
-    ReturnToIdle();
-    return;
-  }
   if (fetch == SignatureFetch::kArrived &&
-      signed_update_.VersionFileHolds(*temp + kDownloadedVersionFile)) {
+      signed_update_.VersionFileHolds(TempDir() + kDownloadedVersionFile)) {
     VersionFileArrived();
     return;
   }
@@ -52,12 +47,7 @@ void UpdateDriver::VerifySetupArchive() {
   const SignatureFetch fetch = FetchSignature(kStageSetupSignature);
   // "Stop Download" during the signature's download stops the update, as during the archive's.
   if (fetch == SignatureFetch::kStopped) return;
-  std::optional<std::string> temp = TempDirOrReport();
-  if (!temp) {
-    ReturnToIdle();
-    return;
-  }
-  const std::string archive = *temp + kSetupArchiveFile;
+  const std::string archive = TempDir() + kSetupArchiveFile;
   if (fetch == SignatureFetch::kArrived &&
       signed_update_.SetupArchiveHolds(archive, announced_version_)) {
     SetupArchiveArrived();

@@ -1,36 +1,6 @@
 // The Qt window's menu under Qt's offscreen platform: the proxy dialog it opens, whose choices
 // reach the next check, the boxes over the window or the dialog, and the version box.
-#include "app/main_window_qt.h"
-
-#include <QApplication>
-#include <QCheckBox>
-#include <QDir>
-#include <QImage>
-#include <QLineEdit>
-#include <QMessageBox>
-#include <QPixmap>
-#include <QPushButton>
-#include <QTimer>
-#include <QToolButton>
-#include <chrono>
-#include <functional>
-#include <thread>
-
-#include <gmock/gmock.h>
-#include <gtest/gtest.h>
-
-#include "app/main_window_layout.h"
-#include "platform/internet.h"
-#include "platform/pixel_rect_qt.h"
-#include "platform/ui_services_qt.h"
-#include "progressbar/progress_bar_qt.h"
-#include "settings/proxy_dialog_qt.h"
 #include "tests/app/main_window_qt_fixture.h"
-#include "tests/app/updater_fixture.h"
-#include "tests/support/child_process.h"
-#include "tests/support/host.h"
-#include "tests/support/loopback_responder.h"
-#include "tests/support/tinyproxy_server.h"
 
 namespace rariduze::testing {
 namespace {

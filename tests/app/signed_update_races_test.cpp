@@ -5,28 +5,20 @@
 #include <cstdint>
 #include <filesystem>
 #include <functional>
-#include <memory>
 #include <optional>
 #include <ostream>
 #include <random>
 #include <sstream>
-#include <string>
-#include <vector>
 
 #include <gmock/gmock.h>
-#include <gtest/gtest.h>
 
-#include "app/update_driver.h"
-#include "platform/file_system.h"
 #include "platform/internet.h"
+#include "platform/system_paths.h"
 #include "platform/system_services.h"
 #include "signing/signature_format.h"
 #include "tests/app/signed_update_fixture.h"
-#include "tests/app/updater_fixture.h"
 #include "tests/support/host.h"
 #include "tests/support/loopback_responder.h"
-#include "tests/support/signing_keys.h"
-#include "tests/support/test_dir.h"
 
 namespace rariduze::testing {
 namespace {
@@ -174,6 +166,9 @@ TEST_F(SignedUpdateTest, TwoUpdatersAtOnceNeverShareTheirDownloads) {
   std::string error;
   const std::string first_folder = first_run.RunTempDirectory(&error).value_or("");
   ASSERT_FALSE(first_folder.empty()) << error;
+  const std::string users_private = PrivateTempDirectory(&error).value_or("");
+  ASSERT_FALSE(users_private.empty()) << error;
+  EXPECT_EQ(first_folder.rfind(users_private, 0), 0u) << first_folder;
   const std::size_t archive_size = ReadFile(fixture.PublishedPath("setupZT.zip")).size();
 
   UpdaterSetup setup = fixture.Setup();

@@ -4,28 +4,19 @@
 #include <cstdint>
 #include <filesystem>
 #include <functional>
-#include <memory>
 #include <optional>
 #include <ostream>
 #include <random>
 #include <sstream>
-#include <string>
-#include <vector>
 
 #include <gmock/gmock.h>
-#include <gtest/gtest.h>
 
-#include "app/update_driver.h"
-#include "platform/file_system.h"
 #include "platform/internet.h"
 #include "platform/system_services.h"
 #include "signing/signature_format.h"
 #include "tests/app/signed_update_fixture.h"
-#include "tests/app/updater_fixture.h"
 #include "tests/support/host.h"
 #include "tests/support/loopback_responder.h"
-#include "tests/support/signing_keys.h"
-#include "tests/support/test_dir.h"
 
 namespace rariduze::testing {
 namespace {

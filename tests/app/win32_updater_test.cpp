@@ -1,23 +1,6 @@
 // The Windows updater under Wine, worked as a person would: the update sequences, served by
 // nginx on loopback, installed by the demo installer and followed by the demo application.
-#include <algorithm>
-#include <chrono>
-#include <filesystem>
-#include <fstream>
-#include <sstream>
-#include <string>
-#include <thread>
-#include <vector>
-
-#include <gtest/gtest.h>
-
 #include "tests/app/win32_updater_fixture.h"
-#include "tests/support/child_process.h"
-#include "tests/support/host.h"
-#include "tests/support/nginx_server.h"
-#include "tests/support/test_data.h"
-#include "tests/support/test_dir.h"
-#include "tests/support/wine_desktop.h"
 
 namespace rariduze::testing {
 namespace {

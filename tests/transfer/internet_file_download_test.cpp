@@ -1,20 +1,6 @@
 // The transfer control's downloads against real nginx and a scripted server: chunks and events,
 // resumes, cancels, handles left open or closed, broken servers.
-#include <unistd.h>
-
-#include <chrono>
-#include <climits>
-#include <cstdlib>
-#include <filesystem>
-#include <functional>
-#include <map>
-
-#include "platform/failure.h"
-#include "tests/support/loopback_responder.h"
-#include "tests/support/nginx_server.h"
-#include "tests/support/tinyproxy_server.h"
 #include "tests/transfer/internet_file_download_fixture.h"
-#include "tests/transfer/internet_file_fixture.h"
 
 namespace rariduze::testing {
 namespace {

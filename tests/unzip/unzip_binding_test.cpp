@@ -1,26 +1,6 @@
 // The binding and the object against a scripted stand-in library, which records the records it
 // receives: options, selections, listings.
-#include <gmock/gmock.h>
-#include <gtest/gtest.h>
-
-#include <algorithm>
-#include <array>
-#include <chrono>
-#include <filesystem>
-#include <functional>
-#include <memory>
-#include <set>
-
-#include "platform/dynamic_library.h"
-#include "platform/failure.h"
-#include "platform/system_paths.h"
-#include "tests/support/host.h"
-#include "tests/support/test_data.h"
-#include "tests/support/test_dir.h"
-#include "tests/unzip/recording_events.h"
 #include "tests/unzip/unzip_binding_fixture.h"
-#include "unzip/unzip_binding.h"
-#include "unzip/unzip_object.h"
 
 namespace rariduze {
 namespace {

@@ -1,26 +1,6 @@
 // The binding's callbacks, limits and loading against the scripted stand-in library, which
 // calls the callbacks with chosen values.
-#include <gmock/gmock.h>
-#include <gtest/gtest.h>
-
-#include <algorithm>
-#include <array>
-#include <chrono>
-#include <filesystem>
-#include <functional>
-#include <memory>
-#include <set>
-
-#include "platform/dynamic_library.h"
-#include "platform/failure.h"
-#include "platform/system_paths.h"
-#include "tests/support/host.h"
-#include "tests/support/test_data.h"
-#include "tests/support/test_dir.h"
-#include "tests/unzip/recording_events.h"
 #include "tests/unzip/unzip_binding_fixture.h"
-#include "unzip/unzip_binding.h"
-#include "unzip/unzip_object.h"
 
 namespace rariduze {
 namespace {

@@ -1,18 +1,6 @@
 // The library's own zip reader on archives made by the zip tool and then damaged in chosen
 // places: sizes, checksums, descriptors, directories, offsets and ZIP64 fields that disagree.
-#include <gmock/gmock.h>
-#include <gtest/gtest.h>
-#include <zlib.h>
-
-#include <filesystem>
-
-#include "tests/support/test_data.h"
-#include "tests/support/test_dir.h"
-#include "tests/unzip/archive_maker.h"
-#include "tests/unzip/zip_bytes.h"
 #include "tests/unzip/zip_reader_fixture.h"
-#include "unzip/library/byte_source.h"
-#include "unzip/library/zip_reader.h"
 
 namespace rariduze::testing {
 namespace {

@@ -1,18 +1,6 @@
 // The library's own zip reader on archives made by the zip tool: what it lists and hands out,
 // names, passwords, and the methods it does not read.
-#include <gmock/gmock.h>
-#include <gtest/gtest.h>
-#include <zlib.h>
-
-#include <filesystem>
-
-#include "tests/support/test_data.h"
-#include "tests/support/test_dir.h"
-#include "tests/unzip/archive_maker.h"
-#include "tests/unzip/zip_bytes.h"
 #include "tests/unzip/zip_reader_fixture.h"
-#include "unzip/library/byte_source.h"
-#include "unzip/library/zip_reader.h"
 
 namespace rariduze::testing {
 namespace {
