@@ -13,6 +13,7 @@
 #include "app/version.h"
 #include "platform/failure.h"
 #include "platform/program_version.h"
+#include "platform/scope_exit.h"
 #include "progressbar/progress_bar.h"
 #include "settings/dialup.h"
 #include "settings/settings_file.h"
@@ -136,10 +137,7 @@ void UpdateDriver::cmdVerifica_Click() {
   // says so.
   if (!check_enabled_ || check_running_ || check_caption_ == kBusyCaption) return;
   check_running_ = true;
-  struct CheckOver {
-    bool& running;
-    ~CheckOver() { running = false; }
-  } check_over{check_running_};
+  ScopeExit check_over([this] { check_running_ = false; });
   // Nothing can be downloaded without a safe place to put it.
   if (!PrepareTempDir()) return;
   PrepareRequest(kStageVersionFile);

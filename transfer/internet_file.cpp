@@ -9,6 +9,7 @@
 #include <utility>
 
 #include "platform/failure.h"
+#include "platform/scope_exit.h"
 #include "transfer/header_block.h"
 #include "transfer/request_text.h"
 
@@ -19,19 +20,6 @@ constexpr std::uint32_t kHeaderBufferSize = 1024;
 constexpr const char* kCouldNotFindUrl = "Could not find Url";
 constexpr const char* kErrorSettingPosition = "Error, while setting position";
 constexpr const char* kCouldNotReadUrl = "Could not read Url";
-
-// Runs a cleanup when the scope is left, a raised failure included, unless it ran already.
-template <typename Cleanup>
-class ScopeExit {
- public:
-  explicit ScopeExit(Cleanup cleanup) : cleanup_(std::move(cleanup)) {}
-  ~ScopeExit() { cleanup_(); }
-  ScopeExit(const ScopeExit&) = delete;
-  ScopeExit& operator=(const ScopeExit&) = delete;
-
- private:
-  Cleanup cleanup_;
-};
 
 }  // namespace
 
